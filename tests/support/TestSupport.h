@@ -1,0 +1,73 @@
+// Helpers shared by the tests: temporary folders, loopback HTTP servers and
+// real audio files made with the ffmpeg tool.
+#pragma once
+
+#include <httplib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+
+// An httplib server on 127.0.0.1, port chosen by the system, running on its own
+// thread from construction until destruction. Register handlers on server()
+// before calling Start().
+class LoopbackServer {
+ public:
+  LoopbackServer();
+  ~LoopbackServer();
+  httplib::Server& server() { return server_; }
+  void Start();
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port>"
+  std::string base() const;
+  std::string url(std::string_view path) const { return base() + std::string(path); }
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+};
+
+struct ToneSpec {
+  double seconds = 1.0;
+  int rate = 44100;
+  int channels = 2;
+  double frequency = 440.0;
+  std::string title;   // metadata, UTF-8; empty for none
+  std::string artist;  // metadata, UTF-8
+  std::string extraArgs;  // appended to the ffmpeg command before the output
+};
+
+// Makes an audio file with the ffmpeg tool; the format follows the extension
+// (.mp3, .wma, .ogg, .flac, .wav). Fails the current test when ffmpeg fails.
+void MakeTone(const std::filesystem::path& out, const ToneSpec& spec = {});
+
+// Runs a shell command; returns its exit status and fills `output` with stdout.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Path of a program built beside the tests (lyrano-cli, lyrano, ...).
+std::filesystem::path BuiltProgram(std::string_view name);
+
+}  // namespace testsupport
