@@ -1,0 +1,445 @@
+#include "playlist/listpanel/listpanel.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+
+#include "common/codepage.h"
+#include "playlist/listpanel/ListRowView.h"
+
+namespace {
+
+// Bitmap numbers of the row states.
+constexpr int kOddBack = 0;
+constexpr int kEvenBack = 1;
+constexpr int kHoverBack = 2;
+constexpr int kSelectedBack = 3;
+
+// Long loads and deletions let the window answer at this pace rather than after
+// every row, which would cost more than the rows themselves.
+constexpr qint64 kYieldIntervalMs = 15;
+
+// Byte length of the GB18030 character starting at `i`; a lone or cut-off lead
+// byte counts as one.
+size_t CharLength(std::string_view text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x81 || c == 0xFF || i + 1 >= text.size()) return 1;
+  const auto second = static_cast<unsigned char>(text[i + 1]);
+  if (second >= 0x30 && second <= 0x39) return i + 3 < text.size() ? 4 : 1;
+  return 2;
+}
+
+QString ToQString(const std::string& ansi) {
+  const std::string utf8 = cp::AnsiToUtf8(ansi);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+}  // namespace
+
+std::string CutCaption(std::string_view text, size_t maxBytes) {
+  size_t end = 0;
+  while (end < text.size()) {
+    const size_t next = end + CharLength(text, end);
+    if (next > maxBytes) break;
+    end = next;
+  }
+  return std::string(text.substr(0, end));
+}
+
+const QPixmap& TListBackBitmaps::ByIndex(int index) const {
+  static const QPixmap kNone;
+  switch (index) {
+    case 0:
+      return ListBack0;
+    case 1:
+      return ListBack1;
+    case 2:
+      return ListBack2;
+    case 3:
+      return ListBack3;
+    default:
+      return kNone;
+  }
+}
+
+TCnScroolStoreBox::TCnScroolStoreBox(QWidget* owner, QScrollBar* scrollBar,
+                                     const TListBackBitmaps* bitmaps, QMenu* popupMenu)
+    : QWidget(owner), scrollBar_(scrollBar), popmenu_(popupMenu), bitmaps_(bitmaps) {
+  if (owner) setGeometry(0, 0, std::max(0, owner->width() - 20), owner->height());
+  if (scrollBar_) {
+    scrollBar_->setOrientation(Qt::Vertical);
+    connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int value) { SetOffset(value); });
+  }
+  UpdateScrollRange();
+  Relayout();
+}
+
+TCnScroolStoreBox::~TCnScroolStoreBox() {
+  // The row widgets outlive this body (Qt deletes them with the base class);
+  // they must not reach the rows from a late leave event.
+  for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
+}
+
+void TCnScroolStoreBox::SetItemHeight(int height) {
+  height = std::max(1, height);
+  if (height == itemHeight_) return;
+  itemHeight_ = height;
+  for (TCnAppStoreBoxView* view : views_) view->ApplySize(itemWidth_, itemHeight_);
+  UpdateScrollRange();
+  Relayout();
+}
+
+void TCnScroolStoreBox::SetItemwidth(int width) {
+  width = std::max(1, width);
+  if (width == itemWidth_) return;
+  itemWidth_ = width;
+  for (TCnAppStoreBoxView* view : views_) view->ApplySize(itemWidth_, itemHeight_);
+}
+
+int TCnScroolStoreBox::AddItem(const std::string& Title, const std::string& Singer,
+                               int32_t SongId, const std::string& Path) {
+  return AddItem(TPlaylistEntry{Title, Singer, SongId, Path});
+}
+
+int TCnScroolStoreBox::AddItem(const TPlaylistEntry& entry) {
+  auto row = std::make_unique<TCnAppStoreBox>();
+  row->entry_ = entry;
+  row->titleCaption_ = CutCaption(entry.Title, kTitleCaptionBytes);
+  row->geshouCaption_ = CutCaption(entry.geshou, kSingerCaptionBytes);
+  row->dblClick_ = dblClick_;
+  const int index = Count();
+  row->tag_ = index;
+  SetStripe(*row);
+  rows_.push_back(std::move(row));
+
+  UpdateScrollRange();
+  if (scrollBar_) scrollBar_->setVisible(true);
+  // Only a row that lands in view needs the row widgets re-bound.
+  if (static_cast<qint64>(RowTop(index)) - offset_ < height()) Relayout();
+  YieldToWindow();
+  return index;
+}
+
+bool TCnScroolStoreBox::DeleteItem(int Index) {
+  if (Index < 0 || Index >= Count()) return false;
+  ForgetRow(rows_[Index].get());
+  rows_.erase(rows_.begin() + Index);
+  // Rows before Index keep everything; the rest move up one place.
+  for (int i = Index; i < Count(); ++i) {
+    TCnAppStoreBox& row = *rows_[i];
+    row.tag_ = i;
+    if (!row.selected_) SetStripe(row);
+  }
+  UpdateScrollRange();
+  Relayout();
+  YieldToWindow();
+  return true;
+}
+
+void TCnScroolStoreBox::DeleteChecked() {
+  // One pass with the outcome of deleting the ticked rows one by one: rows
+  // before the first ticked row are untouched, every later row is renumbered
+  // and, unless selected, gets the stripe of its new index.
+  const auto firstTicked = std::find_if(rows_.begin(), rows_.end(),
+                                        [](const auto& row) { return row->checked_; });
+  if (firstTicked == rows_.end()) return;
+  const size_t firstIndex = static_cast<size_t>(firstTicked - rows_.begin());
+  for (auto it = firstTicked; it != rows_.end(); ++it) {
+    if ((*it)->checked_) ForgetRow(it->get());
+  }
+  rows_.erase(std::remove_if(firstTicked, rows_.end(),
+                             [](const auto& row) { return row->checked_; }),
+              rows_.end());
+  for (size_t i = firstIndex; i < rows_.size(); ++i) {
+    TCnAppStoreBox& row = *rows_[i];
+    row.tag_ = static_cast<int>(i);
+    if (!row.selected_) SetStripe(row);
+  }
+  UpdateScrollRange();
+  Relayout();
+  YieldToWindow();
+}
+
+void TCnScroolStoreBox::InvertChecks() {
+  for (auto& row : rows_) row->checked_ = !row->checked_;
+  RefreshViews();
+}
+
+void TCnScroolStoreBox::ClearItems() {
+  for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
+  selected_ = nullptr;
+  popupRow_ = nullptr;
+  rows_.clear();
+  UpdateScrollRange();
+  Relayout();
+  YieldToWindow();
+}
+
+void TCnScroolStoreBox::RepaintItems() {
+  for (auto& row : rows_) {
+    if (row->selected_) {
+      SetBackground(*row, kSelectedBack);
+    } else {
+      SetStripe(*row);
+    }
+  }
+  RefreshViews();
+}
+
+const TCnAppStoreBox* TCnScroolStoreBox::Item(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return rows_[index].get();
+}
+
+TPlaylistEntry TCnScroolStoreBox::Entry(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? row->entry_ : TPlaylistEntry{};
+}
+
+std::vector<TPlaylistEntry> TCnScroolStoreBox::Entries() const {
+  std::vector<TPlaylistEntry> entries;
+  entries.reserve(rows_.size());
+  for (const auto& row : rows_) entries.push_back(row->entry_);
+  return entries;
+}
+
+int TCnScroolStoreBox::IndexOf(const TPlaylistEntry& entry) const {
+  for (const auto& row : rows_) {
+    if (row->entry_ == entry) return row->tag_;
+  }
+  return -1;
+}
+
+bool TCnScroolStoreBox::Checked(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row && row->checked_;
+}
+
+void TCnScroolStoreBox::SetChecked(int index, bool checked) {
+  if (index < 0 || index >= Count()) return;
+  rows_[index]->checked_ = checked;
+  RefreshViews();
+}
+
+bool TCnScroolStoreBox::Selected(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row && row->selected_;
+}
+
+int TCnScroolStoreBox::SelectedIndex() const { return selected_ ? selected_->tag_ : -1; }
+
+int TCnScroolStoreBox::PopupIndex() const { return popupRow_ ? popupRow_->tag_ : -1; }
+
+void TCnScroolStoreBox::ScrollToItem(int index) {
+  if (index < 0 || index >= Count()) return;
+  const int top = RowTop(index);
+  int target = offset_;
+  if (top - 3 < offset_) {
+    target = top - 3;
+  } else if (top + itemHeight_ + 3 > offset_ + height()) {
+    target = top + itemHeight_ + 3 - height();
+  }
+  if (scrollBar_) scrollBar_->setValue(target);
+  SetOffset(target);
+}
+
+QRect TCnScroolStoreBox::rowRect(int index) const {
+  if (index < 0 || index >= Count()) return {};
+  return QRect(3, RowTop(index) - offset_, itemWidth_, itemHeight_);
+}
+
+QRect TCnScroolStoreBox::checkBoxRect(int index) const {
+  const QRect row = rowRect(index);
+  if (row.isNull()) return {};
+  return QRect(row.left(), row.top(), std::min(25, itemWidth_), itemHeight_);
+}
+
+QWidget* TCnScroolStoreBox::rowWidget(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  if (!row) return nullptr;
+  for (TCnAppStoreBoxView* view : views_) {
+    if (view->Row() == row && !view->isHidden()) return view;
+  }
+  return nullptr;
+}
+
+int TCnScroolStoreBox::backgroundIndex(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? row->backgroundIndex_ : -1;
+}
+
+QString TCnScroolStoreBox::titleCaption(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? ToQString(row->titleCaption_) : QString();
+}
+
+QString TCnScroolStoreBox::geshouCaption(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? ToQString(row->geshouCaption_) : QString();
+}
+
+QString TCnScroolStoreBox::titleHint(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? ToQString(row->entry_.Title) : QString();
+}
+
+QString TCnScroolStoreBox::geshouHint(int index) const {
+  const TCnAppStoreBox* row = Item(index);
+  return row ? ToQString(row->entry_.geshou) : QString();
+}
+
+void TCnScroolStoreBox::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  UpdateScrollRange();
+  Relayout();
+}
+
+void TCnScroolStoreBox::wheelEvent(QWheelEvent* event) {
+  if (scrollBar_) {
+    QCoreApplication::sendEvent(scrollBar_, event);
+    return;
+  }
+  const int steps = event->angleDelta().y() / 120;
+  SetOffset(offset_ - steps * 3 * Pitch());
+  event->accept();
+}
+
+void TCnScroolStoreBox::contextMenuEvent(QContextMenuEvent* event) {
+  // The empty area below the last row has no menu.
+  event->accept();
+}
+
+void TCnScroolStoreBox::ItemClick(TCnAppStoreBox* row) {
+  row->selected_ = true;
+  SetBackground(*row, kSelectedBack);
+  for (auto& other : rows_) {
+    if (other.get() == row) continue;
+    other->selected_ = false;
+    SetStripe(*other);
+  }
+  selected_ = row;
+  RefreshViews();
+}
+
+void TCnScroolStoreBox::ItemDblClick(TCnAppStoreBox* row) {
+  // The callback may change the list; call it with copies.
+  const TItemDblClickFun fun = row->dblClick_;
+  const int index = row->tag_;
+  if (fun) fun(index);
+}
+
+void TCnScroolStoreBox::ItemMouseEnter(TCnAppStoreBox* row) {
+  if (row->selected_) return;
+  SetBackground(*row, kHoverBack);
+  RefreshViews();
+}
+
+void TCnScroolStoreBox::ItemMouseLeave(TCnAppStoreBox* row) {
+  if (row->selected_) return;
+  SetStripe(*row);
+  RefreshViews();
+}
+
+void TCnScroolStoreBox::ItemPopup(TCnAppStoreBox* row, const QPoint& globalPos) {
+  popupRow_ = row;
+  if (popmenu_) popmenu_->popup(globalPos);
+}
+
+void TCnScroolStoreBox::ItemChecked(TCnAppStoreBox* row, bool checked) {
+  row->checked_ = checked;
+}
+
+int TCnScroolStoreBox::RowTop(int index) const {
+  const qint64 top = 3 + static_cast<qint64>(index) * Pitch();
+  return static_cast<int>(std::min<qint64>(top, INT_MAX));
+}
+
+void TCnScroolStoreBox::SetBackground(TCnAppStoreBox& row, int bitmapIndex) {
+  row.backgroundIndex_ = bitmapIndex;
+  row.background_ = bitmaps_ ? bitmaps_->ByIndex(bitmapIndex) : QPixmap();
+}
+
+void TCnScroolStoreBox::SetOffset(int offset) {
+  const int limit = scrollBar_ ? scrollBar_->maximum()
+                               : std::max(0, RowTop(Count()) - height());
+  offset = std::clamp(offset, 0, std::max(0, limit));
+  if (offset == offset_) return;
+  offset_ = offset;
+  Relayout();
+}
+
+void TCnScroolStoreBox::UpdateScrollRange() {
+  // Content ends 3 pixels below the last row, as it starts 3 above the first.
+  const qint64 content = 3 + static_cast<qint64>(Count()) * Pitch();
+  const int maximum = static_cast<int>(std::clamp<qint64>(content - height(), 0, INT_MAX));
+  if (scrollBar_) {
+    scrollBar_->setRange(0, maximum);
+    scrollBar_->setSingleStep(Pitch());
+    scrollBar_->setPageStep(std::max(Pitch(), height()));
+  }
+  if (offset_ > maximum) {
+    offset_ = maximum;
+    Relayout();
+  }
+}
+
+void TCnScroolStoreBox::Relayout() {
+  const int pitch = Pitch();
+  const size_t wanted = static_cast<size_t>(std::max(0, height()) / pitch + 2);
+  while (views_.size() < wanted) {
+    auto* view = new TCnAppStoreBoxView(this);
+    view->ApplySize(itemWidth_, itemHeight_);
+    views_.push_back(view);
+  }
+  const qint64 first = std::max(0, offset_ - 3) / pitch;
+  for (size_t k = 0; k < views_.size(); ++k) {
+    TCnAppStoreBoxView* view = views_[k];
+    const qint64 index = first + static_cast<qint64>(k);
+    TCnAppStoreBox* row = nullptr;
+    int top = 0;
+    if (k < wanted && index < Count()) {
+      top = RowTop(static_cast<int>(index)) - offset_;
+      if (top < height()) row = rows_[index].get();
+    }
+    if (row != view->Row() && view->underMouse()) {
+      // The mouse stays put while the rows move under it: the row that leaves
+      // this place loses the hover look, the one that arrives gains it.
+      if (view->Row()) ItemMouseLeave(view->Row());
+      view->Bind(row);
+      if (row) ItemMouseEnter(row);
+    } else {
+      view->Bind(row);
+    }
+    if (row) {
+      view->move(3, top);
+      view->show();
+    } else {
+      view->hide();
+    }
+  }
+}
+
+void TCnScroolStoreBox::RefreshViews() {
+  for (TCnAppStoreBoxView* view : views_) {
+    if (view->Row()) view->Bind(view->Row());
+  }
+}
+
+void TCnScroolStoreBox::ForgetRow(const TCnAppStoreBox* row) {
+  for (TCnAppStoreBoxView* view : views_) {
+    if (view->Row() == row) view->Bind(nullptr);
+  }
+  if (selected_ == row) selected_ = nullptr;
+  if (popupRow_ == row) popupRow_ = nullptr;
+}
+
+void TCnScroolStoreBox::YieldToWindow() {
+  if (yieldClock_.isValid() && yieldClock_.elapsed() < kYieldIntervalMs) return;
+  QCoreApplication::processEvents();
+  yieldClock_.start();
+}
