@@ -1,0 +1,58 @@
+// The two ID3 readers. Each object reads one file once: ReadFromFile opens the
+// file read-only, reads the tag, closes the file and reports the outcome; the
+// texts are valid after an Ok result and are cleaned (blanks, control
+// characters and NUL trimmed). Not thread-safe per object; separate objects may
+// be used on separate threads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tags/TagIO.h"
+
+// ID3v1 and ID3v1.1: the last 128 bytes of the file, starting "TAG".
+class TID3v1Tag {
+ public:
+  // `path` in the local code page. NoFile, NoTag (also for files under 128
+  // bytes), ReadError (ErrorText() says why) or Ok.
+  tags::TagResult ReadFromFile(const std::string& path);
+
+  const std::u16string& Title() const { return title_; }
+  const std::u16string& Artist() const { return artist_; }
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  std::u16string title_;
+  std::u16string artist_;
+  std::string error_;
+};
+
+// ID3v2.2, 2.3 and 2.4 at the start of the file. The tag is read whole into
+// memory, but never more of it than the file holds. Frames are taken while they
+// fit: a frame running past the tag or the file ends the walk and the frames
+// before it stand.
+class TID3v2Tag {
+ public:
+  // `path` in the local code page. NoFile, NoTag (no "ID3", an unknown version,
+  // a compressed version 2 tag), Corrupt (an extended header larger than the
+  // tag), ReadError / OutOfMemory (ErrorText() says why) or Ok.
+  tags::TagResult ReadFromFile(const std::string& path);
+
+  // From the first TIT2 / TT2 and the first TPE1 / TP1 frame; empty when absent
+  // or when that frame's content is not usable.
+  const std::u16string& Title() const { return title_; }
+  const std::u16string& Artist() const { return artist_; }
+  int MajorVersion() const { return version_; }
+  // Header, frames and footer as the header declares them.
+  uint64_t TagSize() const { return tagSize_; }
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  tags::TagResult ReadFrames(std::string_view frames, uint8_t flags);
+
+  std::u16string title_;
+  std::u16string artist_;
+  int version_ = 0;
+  uint64_t tagSize_ = 0;
+  std::string error_;
+};
