@@ -1,0 +1,240 @@
+#include "playlist/PlaylistFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "common/funPub.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Close(); }
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  Fd& operator=(Fd&&) = delete;
+  int get() const { return fd_; }
+  // Closes now; false (errno set) when the close reported an error.
+  bool Close() {
+    if (fd_ < 0) return true;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string Reason(int err) {
+  return cp::Utf8ToAnsi(std::generic_category().message(err));
+}
+
+[[noreturn]] void ThrowOpenError(std::string_view name, int err) {
+  throw lyrano::FileError("Cannot open file \"" + std::string(name) + "\". " + Reason(err));
+}
+
+[[noreturn]] void ThrowCreateError(std::string_view name, int err) {
+  throw lyrano::FileError("Cannot create file \"" + std::string(name) + "\". " + Reason(err));
+}
+
+// The whole file, or nullopt when there is no file at the name.
+std::optional<std::string> ReadPlaylistBytes(std::string_view name) {
+  // Non-blocking, so that a FIFO at the name cannot stall the window.
+  Fd fd(::open(cp::AnsiToPath(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    int err = errno;
+    if (err == ENOENT || err == ENOTDIR) return std::nullopt;
+    ThrowOpenError(name, err);
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) ThrowOpenError(name, errno);
+  if (S_ISDIR(st.st_mode)) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) ThrowOpenError(name, EINVAL);
+  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kMaxPlaylistFileBytes) {
+    ThrowOpenError(name, EFBIG);
+  }
+  std::string bytes;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t filled = 0;
+  while (true) {
+    // The file may have grown since fstat; read on to its end, within the cap.
+    if (filled == bytes.size()) {
+      if (bytes.size() >= kMaxPlaylistFileBytes) {
+        char probe = 0;
+        ssize_t n = ::read(fd.get(), &probe, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ThrowOpenError(name, errno);
+        if (n > 0) ThrowOpenError(name, EFBIG);
+        break;
+      }
+      bytes.resize(std::min(kMaxPlaylistFileBytes, std::max<size_t>(bytes.size() * 2, 4096)));
+    }
+    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowOpenError(name, errno);
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  bytes.resize(filled);
+  return bytes;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// A new, empty file beside `target`, named after it; the name goes to `tmp`.
+Fd CreateTemporary(const fs::path& target, fs::path& tmp) {
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  // Keep the name well under the 255-byte limit of one path component.
+  std::string base = target.filename().string().substr(0, 120);
+  std::random_device rd;
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    char suffix[17];
+    unsigned long long r = (static_cast<unsigned long long>(rd()) << 32) ^ rd();
+    auto [end, ec] = std::to_chars(suffix, suffix + sizeof suffix - 1, r, 16);
+    (void)ec;
+    tmp = folder / ("." + base + "." + std::string(suffix, end) + ".tmp");
+    Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return Fd();
+}
+
+}  // namespace
+
+TPlaylistReadResult ParsePlaylistText(std::string_view text) {
+  TPlaylistReadResult result;
+  result.Status = TPlaylistReadStatus::Complete;
+  size_t lineNo = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {
+      ++start;
+    }
+    ++lineNo;
+    if (line.find('|') == std::string_view::npos) continue;
+    std::vector<std::string> fields = funPub::SplitString(line, "|");
+    TPlaylistEntry entry;
+    entry.Title = std::move(fields[0]);
+    entry.geshou = std::move(fields[1]);
+    try {
+      entry.SongId = fields.size() >= 3 ? funPub::StrToInt(fields[2]) : 0;
+    } catch (const lyrano::ConvertError& e) {
+      result.Status = TPlaylistReadStatus::Malformed;
+      result.Error = e.what();
+      result.ErrorLine = lineNo;
+      return result;
+    }
+    if (fields.size() >= 4) entry.mp3Patch = std::move(fields[3]);
+    result.Entries.push_back(std::move(entry));
+  }
+  return result;
+}
+
+TPlaylistReadResult ReadPlaylistFile(std::string_view fileName) {
+  std::optional<std::string> bytes = ReadPlaylistBytes(fileName);
+  if (!bytes) return {};
+  return ParsePlaylistText(*bytes);
+}
+
+std::string CurrentFileAfterLoad(const TPlaylistReadResult& result, std::string_view fileName,
+                                 std::string_view currentFile) {
+  switch (result.Status) {
+    case TPlaylistReadStatus::Complete:
+      return std::string(fileName);
+    case TPlaylistReadStatus::Malformed:
+      return std::string();
+    case TPlaylistReadStatus::Missing:
+      break;
+  }
+  return std::string(currentFile);
+}
+
+std::string FormatPlaylistLine(const TPlaylistEntry& entry) {
+  char id[16];
+  auto [end, ec] = std::to_chars(id, id + sizeof id, entry.SongId);
+  (void)ec;
+  std::string line;
+  line.reserve(entry.Title.size() + entry.geshou.size() + entry.mp3Patch.size() + 20);
+  line += entry.Title;
+  line += '|';
+  line += entry.geshou;
+  line += '|';
+  line.append(id, end);
+  line += '|';
+  line += funPub::Trim(entry.mp3Patch);
+  line += "\r\n";
+  return line;
+}
+
+std::string FormatPlaylistText(const std::vector<TPlaylistEntry>& entries) {
+  std::string text;
+  for (const TPlaylistEntry& entry : entries) text += FormatPlaylistLine(entry);
+  return text;
+}
+
+void WritePlaylistFile(std::string_view fileName, const std::vector<TPlaylistEntry>& entries) {
+  if (fileName.empty()) return;
+  const std::string text = FormatPlaylistText(entries);
+  fs::path target = cp::AnsiToPath(fileName);
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(target, ec))) {
+    fs::path real = fs::weakly_canonical(target, ec);
+    if (!ec) target = real;
+  }
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  // Renaming would replace a file we may not write to: refuse as a plain
+  // overwrite would.
+  if (exists && !S_ISDIR(old.st_mode) && ::access(target.c_str(), W_OK) != 0) {
+    ThrowCreateError(fileName, errno);
+  }
+
+  fs::path tmp;
+  Fd fd = CreateTemporary(target, tmp);
+  if (fd.get() < 0) ThrowCreateError(fileName, errno);
+  auto fail = [&](int err) {
+    fd.Close();
+    ::unlink(tmp.c_str());
+    ThrowCreateError(fileName, err);
+  };
+  if (exists && S_ISREG(old.st_mode)) ::fchmod(fd.get(), old.st_mode & 07777);
+  if (!WriteAll(fd.get(), text)) fail(errno);
+  if (::fsync(fd.get()) != 0) fail(errno);
+  if (!fd.Close()) fail(errno);
+  if (::rename(tmp.c_str(), target.c_str()) != 0) fail(errno);
+  // Make the rename itself durable; the data is already safe either way.
+  fs::path folder = target.parent_path();
+  Fd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+}

@@ -1,0 +1,57 @@
+// lrc FILE       the lyric timeline of an LRC file: SECONDS TAB TEXT per line.
+// playlist FILE  the entries of a playlist file: TITLE TAB SINGER TAB SONGID TAB PATH.
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "common/codepage.h"
+#include "lyrics/LrcParser.h"
+#include "playlist/PlaylistFile.h"
+
+namespace {
+
+int LrcCommand(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    cli::ErrorLine("usage: lyrano-cli lrc FILE");
+    return cli::kUsage;
+  }
+  const std::string path = cp::Utf8ToAnsi(args[0]);
+  TLyricTimeline timeline;
+  if (!LoadLyricFile(timeline, path)) {
+    cli::ErrorLine("no such file: " + path);
+    return cli::kFailed;
+  }
+  for (size_t k = 0; k < timeline.Count(); ++k) {
+    cli::Record({cli::Field(timeline.Times[k]), cli::Field(timeline.Texts[k])});
+  }
+  return cli::kOk;
+}
+
+int PlaylistCommand(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    cli::ErrorLine("usage: lyrano-cli playlist FILE");
+    return cli::kUsage;
+  }
+  const std::string path = cp::Utf8ToAnsi(args[0]);
+  TPlaylistReadResult result = ReadPlaylistFile(path);
+  if (result.Status == TPlaylistReadStatus::Missing) {
+    cli::ErrorLine("no such file: " + path);
+    return cli::kFailed;
+  }
+  for (const TPlaylistEntry& e : result.Entries) {
+    cli::Record({cli::Field(e.Title), cli::Field(e.geshou), std::to_string(e.SongId),
+                 cli::Field(e.mp3Patch)});
+  }
+  if (result.Status == TPlaylistReadStatus::Malformed) {
+    cli::ErrorLine(result.Error);
+    return cli::kUsage;
+  }
+  return cli::kOk;
+}
+
+const cli::CliCommand kLrc("lrc", "lrc FILE", "print the lyric timeline of an LRC file",
+                           LrcCommand);
+const cli::CliCommand kPlaylist("playlist", "playlist FILE", "print the entries of a playlist file",
+                                PlaylistCommand);
+
+}  // namespace
