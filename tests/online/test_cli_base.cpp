@@ -1,0 +1,78 @@
+// lyrano-cli match and fetch, run as processes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+std::string Quote(std::string_view s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+class CliBase : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cli_ = testsupport::BuiltProgram("lyrano-cli");
+    if (!std::filesystem::exists(cli_)) GTEST_SKIP() << "lyrano-cli is not built";
+  }
+  int Run(const std::string& args, std::string* out) {
+    return testsupport::RunCommand(Quote(cli_.string()) + " " + args, out);
+  }
+  std::filesystem::path cli_;
+};
+
+TEST_F(CliBase, MatchListsEveryMatchAndGroup) {
+  testsupport::TempDir dir;
+  // GBK bytes in the file, the pattern in UTF-8 (歌 is B8 E8 in GBK).
+  testsupport::WriteFile(dir / "page.txt", "<B>\xB8\xE8</b>\n<b>x\ty</b><b></b>");
+  std::string out;
+  EXPECT_EQ(Run("match " + Quote("<b>(\xE6\xAD\x8C|x(\\s)y)</b>") + " " + Quote((dir / "page.txt").string()), &out), 0);
+  EXPECT_EQ(out,
+            "0\t0\t<B>\xE6\xAD\x8C</b>\n0\t1\t\xE6\xAD\x8C\n0\t2\t\n"
+            "1\t0\t<b>x\\ty</b>\n1\t1\tx\\ty\n1\t2\t\\t\n");
+}
+
+TEST_F(CliBase, MatchReadsStdinAndReportsFailures) {
+  std::string out;
+  EXPECT_EQ(Run("match 'b(.)' < /dev/null", &out), 1);
+  EXPECT_EQ(out, "");
+  out.clear();
+  EXPECT_EQ(testsupport::RunCommand("printf 'ab\\0bc' | " + Quote(cli_.string()) + " match 'b(.?)'", &out), 0);
+  EXPECT_EQ(out, "0\t0\tb\n0\t1\t\n");  // the NUL ends the input
+  out.clear();
+  EXPECT_EQ(Run("match '(a*)*' /dev/null 2>&1", &out), 2);
+  EXPECT_NE(out.find("empty"), std::string::npos) << out;
+  out.clear();
+  EXPECT_EQ(Run("match 'a' /no/such/file 2>&1", &out), 2);
+  EXPECT_NE(out.find("/no/such/file"), std::string::npos) << out;
+}
+
+TEST_F(CliBase, FetchWritesThePageInTheLocalCodePage) {
+  testsupport::LoopbackServer server;
+  server.server().Get("/song", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("<i>\xE6\xAD\x8C</i>", "application/octet-stream");
+  });
+  server.server().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+  });
+  server.Start();
+  std::string out;
+  EXPECT_EQ(Run("fetch " + Quote(server.url("/song")), &out), 0);
+  EXPECT_EQ(out, "<i>\xB8\xE8</i>");
+  out.clear();
+  EXPECT_EQ(Run("fetch " + Quote(server.url("/gone")) + " 2>/dev/null", &out), 1);
+  EXPECT_EQ(out, "");
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// match PATTERN [FILE]: every match of a rule pattern, as the rule engine applies it.
+// fetch URL: a page as FetchPage returns it (local code page bytes, raw).
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "cli.h"
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "online/IEgetHttp.h"
+#include "online/RegExpr.h"
+
+namespace {
+
+std::string ReadAll(const std::string& file) {
+  if (file.empty() || file == "-") {
+    std::string data;
+    char buf[65536];
+    size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) data.append(buf, n);
+    if (std::ferror(stdin)) throw lyrano::FileError("Cannot read standard input");
+    return data;
+  }
+  const std::string name = cp::Utf8ToAnsi(file);
+  const std::filesystem::path path = cp::AnsiToPath(name);
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    throw lyrano::FileError("Cannot open file \"" + name + "\". Is a directory");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw lyrano::FileError("Cannot open file \"" + name + "\".");
+  std::string data;
+  try {
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception& e) {
+    throw lyrano::FileError("Cannot read file \"" + name + "\". " + e.what());
+  }
+  if (in.bad()) throw lyrano::FileError("Cannot read file \"" + name + "\".");
+  return data;
+}
+
+int Match(const std::vector<std::string>& args) {
+  if (args.empty() || args.size() > 2) {
+    cli::ErrorLine("usage: lyrano-cli match PATTERN [FILE]");
+    return cli::kUsage;
+  }
+  // Rule patterns always run with "(?i)" in front, as the search and lookup do.
+  TRegExpr re("(?i)" + cp::Utf8ToAnsi(args[0]));
+  re.SetInputString(ReadAll(args.size() == 2 ? args[1] : std::string()));
+  if (!re.Exec()) return cli::kFailed;
+  int m = 0;
+  do {
+    for (int g = 0; g <= re.SubExprMatchCount(); ++g) {
+      cli::Record({std::to_string(m), std::to_string(g), cli::Field(re.Match(g))});
+    }
+    ++m;
+  } while (re.ExecNext());
+  return cli::kOk;
+}
+
+int Fetch(const std::vector<std::string>& args) {
+  if (args.size() != 1) {
+    cli::ErrorLine("usage: lyrano-cli fetch URL");
+    return cli::kUsage;
+  }
+  std::string page;
+  if (!IEgetHttp::FetchPage(args[0], page)) {
+    cli::ErrorLine("fetch failed: " + cp::Utf8ToAnsi(args[0]));
+    return cli::kFailed;
+  }
+  std::fwrite(page.data(), 1, page.size(), stdout);
+  return cli::kOk;
+}
+
+const cli::CliCommand kMatch("match", "match PATTERN [FILE]",
+                             "each match and group of (?i)PATTERN over FILE or stdin", Match);
+const cli::CliCommand kFetch("fetch", "fetch URL",
+                             "a page as the player fetches it, raw local code page bytes", Fetch);
+
+}  // namespace
