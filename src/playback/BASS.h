@@ -39,32 +39,56 @@ constexpr DWORD BASS_POS_BYTE = 0;
 constexpr QWORD BASS_ERROR_VALUE = ~QWORD{0};
 
 extern "C" {
-// Opens the default output device (device -1) at `freq` Hz stereo. False when
-// there is no output device; every later open then fails.
+// Opens the default output device (device -1 only) at `freq` Hz stereo (44100
+// only). False when there is no output device or it is already open; every
+// open before a successful call fails.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void* clsid);
 
-// A plain local file (never an FFmpeg protocol or device name). 0 on failure.
+// A plain local file (never an FFmpeg protocol or device name), `file` being its
+// name in the local code page. Whole files only: `mem` true or a non-zero
+// offset or length fails. Blocks until the first sound is decoded. 0 on failure.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
                               DWORD flags);
 // http and https only; blocks until the stream is ready to play or has failed,
-// each network wait bounded by 3000 ms. 0 on failure.
+// each network wait bounded by 3000 ms. A non-zero offset or a download
+// procedure fails. Mid-stream, an address that sends no sound for 10 s ends.
+// 0 on failure.
 HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC proc,
                              void* user);
 // Stops the sound at once and invalidates the handle.
 BOOL BASS_StreamFree(HSTREAM handle);
 
+// Resumes a paused or stopped stream; starts from the beginning when `restart`
+// is true or the stream has ended (reopening its file or address).
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+// False unless the stream was playing (or stalled).
 BOOL BASS_ChannelPause(DWORD handle);
+// State 0; a later play resumes where it stopped.
 BOOL BASS_ChannelStop(DWORD handle);
 DWORD BASS_ChannelIsActive(DWORD handle);
 
+// Mode 0 (bytes) only. The length is the container's figure until the input has
+// been decoded to its end, then exact; BASS_ERROR_VALUE while unknown.
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+// `pos` is taken as signed, so BASS_ERROR_VALUE gives a tiny negative time.
+// -1 for an invalid handle.
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 
-// Attribute 2 is the volume, 0.0 to 1.0, effective within one output buffer.
+// Attribute 2 is the volume, 0.0 to 1.0 (clamped; NaN fails), effective within
+// one output buffer.
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
 
+// Type BASS_SYNC_END, optionally | BASS_SYNC_ONETIME; other types return 0. The
+// procedure gets (sync, stream, 0, user) on the engine's notification thread,
+// for ends after the call. It may call any BASS function, but must not wait
+// for a thread that is removing it.
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, void* user);
+// Once this returns the procedure is not running and will not run. False when
+// the sync is unknown (a one-time sync that already ran included).
 BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync);
+
+// Why the last failed BASS_Init or stream open on this thread failed, in
+// English; empty after a success. Our addition, for diagnostics.
+const char* BASS_ErrorText(void);
 }

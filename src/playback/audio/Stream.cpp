@@ -1,0 +1,154 @@
+#include "playback/audio/Stream.h"
+
+namespace lyrano::audio {
+namespace {
+
+// What counts as ready to play: a file plays at once from a small head start; an
+// address buffers half a second so it does not stall right away.
+size_t PrebufferBytes(Source::Kind kind) {
+  return kind == Source::Kind::File ? 16 * 1024 : kBytesPerSecond / 2;
+}
+
+}  // namespace
+
+Stream::Stream(const Source& source, Output& output)
+    : source_(source), output_(output), channel_(kRingBytes) {}
+
+Stream::~Stream() { Close(); }
+
+std::unique_ptr<Stream> Stream::Open(const Source& source, Output& output, std::string* error) {
+  std::unique_ptr<Stream> stream(new Stream(source, output));
+  stream->decoder_ = Decoder::Open(source, &stream->stop_, error);
+  if (!stream->decoder_) return nullptr;
+  if (!stream->StartDecoding(error)) return nullptr;
+  return stream;
+}
+
+bool Stream::StartDecoding(std::string* error) {
+  if (auto length = decoder_->LengthBytes()) {
+    containerLength_.store(*length);
+    containerLengthKnown_.store(true);
+  } else {
+    containerLengthKnown_.store(false);
+  }
+  stop_.store(false);
+  thread_ = std::thread(&Stream::DecodeLoop, this);
+  const size_t prebuffer = PrebufferBytes(source_.kind);
+  auto ready = [&] {
+    return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer;
+  };
+  channel_.WaitForProgress(ready, std::chrono::steady_clock::now() + Decoder::kOpenWait);
+  // Short of the head start but some sound came: a slow source still plays.
+  if (channel_.ring.Readable() > 0) return true;
+  bool ended = channel_.inputEnded.load();
+  StopDecoding();
+  if (error != nullptr) *error = ended ? "no sound in it" : "no sound arrived in time";
+  return false;
+}
+
+void Stream::StopDecoding() {
+  stop_.store(true);
+  channel_.WakeAll();
+  if (thread_.joinable()) thread_.join();
+  decoder_.reset();
+}
+
+void Stream::DecodeLoop() {
+  std::vector<uint8_t> pending;
+  size_t offset = 0;
+  auto stopping = [this] { return stop_.load(std::memory_order_relaxed); };
+  while (!stopping()) {
+    if (offset == pending.size()) {
+      pending.clear();
+      offset = 0;
+      if (decoder_->Read(pending) == Decoder::Status::End) break;
+      continue;
+    }
+    offset += channel_.ring.Write(pending.data() + offset, pending.size() - offset);
+    channel_.NotifyProgress();
+    if (offset < pending.size()) channel_.WaitForRoom(stopping);
+  }
+  if (!stopping()) {
+    // The end: the exact length is now known.
+    containerLength_.store(channel_.ring.WriteTotal());
+    containerLengthKnown_.store(true);
+  }
+  channel_.inputEnded.store(true, std::memory_order_release);
+  channel_.NotifyProgress();
+}
+
+std::optional<uint64_t> Stream::Length() const {
+  if (!containerLengthKnown_.load()) return std::nullopt;
+  return containerLength_.load();
+}
+
+bool Stream::Play(bool restart) {
+  std::lock_guard guard(control_);
+  if (closed_) return false;
+  if (restart || State() == PlayState::Ended) {
+    {
+      Output::Lock lock(output_);
+      channel_.state.store(PlayState::Stopped);
+    }
+    StopDecoding();
+    {
+      Output::Lock lock(output_);
+      channel_.ring.Reset();
+      channel_.inputEnded.store(false);
+      channel_.stalled.store(false);
+    }
+    std::string error;
+    stop_.store(false);
+    decoder_ = Decoder::Open(source_, &stop_, &error);
+    if (!decoder_ || !StartDecoding(&error)) {
+      output_.UpdateRunning();
+      return false;
+    }
+  }
+  {
+    Output::Lock lock(output_);
+    output_.Attach(&channel_);
+    channel_.state.store(PlayState::Playing);
+  }
+  output_.UpdateRunning();
+  return true;
+}
+
+bool Stream::Pause() {
+  std::lock_guard guard(control_);
+  if (closed_) return false;
+  {
+    Output::Lock lock(output_);
+    if (State() != PlayState::Playing) return false;
+    channel_.state.store(PlayState::Paused);
+  }
+  output_.UpdateRunning();
+  return true;
+}
+
+bool Stream::Stop() {
+  std::lock_guard guard(control_);
+  if (closed_) return false;
+  {
+    Output::Lock lock(output_);
+    PlayState s = State();
+    if (s == PlayState::Playing || s == PlayState::Paused) channel_.state.store(PlayState::Stopped);
+  }
+  output_.UpdateRunning();
+  return true;
+}
+
+void Stream::Close() {
+  std::lock_guard guard(control_);
+  if (closed_) return;
+  closed_ = true;
+  {
+    Output::Lock lock(output_);
+    output_.Detach(&channel_);
+    channel_.state.store(PlayState::Stopped);
+  }
+  StopDecoding();
+  output_.UpdateRunning();
+}
+
+}  // namespace lyrano::audio

@@ -1,0 +1,79 @@
+// One open stream: its source, its decoder thread and its channel on the output.
+// The decoder thread keeps the channel's ring filled ahead of the output and
+// sleeps while it is full.
+//
+// Threads: control calls (Play, Pause, Stop, Close, SetVolume) from any thread,
+// serialised by `control_`; they never run on the output callback.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "playback/audio/Channel.h"
+#include "playback/audio/Decoder.h"
+#include "playback/audio/Output.h"
+
+namespace lyrano::audio {
+
+class Stream {
+ public:
+  // The ring holds about 1.5 s of sound.
+  static constexpr size_t kRingBytes = 256 * 1024;
+
+  // Opens `source` and waits until the first sound is buffered (or the whole
+  // stream, if shorter). Null with `error` set on failure.
+  static std::unique_ptr<Stream> Open(const Source& source, Output& output, std::string* error);
+  ~Stream();
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  // Starts or resumes; from the beginning when `restart` is set or the stream
+  // has ended. False when the stream is closed or cannot be reopened.
+  bool Play(bool restart);
+  // False unless the stream was playing.
+  bool Pause();
+  bool Stop();
+  // Detaches from the output (the sound stops at once) and ends the decoder
+  // thread. Every later control call fails.
+  void Close();
+
+  PlayState State() const { return channel_.state.load(std::memory_order_acquire); }
+  bool Stalled() const { return channel_.stalled.load(std::memory_order_relaxed); }
+  void SetVolume(float v) { channel_.volume.store(v, std::memory_order_relaxed); }
+  uint64_t Position() const { return channel_.ring.ReadTotal(); }
+  uint32_t EndCount() const { return channel_.ends.load(std::memory_order_acquire); }
+  // Exact once the input has ended, else the container's figure, if any.
+  std::optional<uint64_t> Length() const;
+
+ private:
+  Stream(const Source& source, Output& output);
+  // Starts the decoder thread for `decoder_` and waits for the first sound.
+  bool StartDecoding(std::string* error);
+  void StopDecoding();
+  void DecodeLoop();
+
+  const Source source_;  // set at open
+  Output& output_;
+  Channel channel_;
+
+  std::mutex control_;
+  bool closed_ = false;  // under control_
+
+  // Handed to the decoder thread while it runs; touched by control calls only
+  // while it does not.
+  std::unique_ptr<Decoder> decoder_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+
+  // Written by the decoder thread, read anywhere.
+  std::atomic<uint64_t> containerLength_{0};
+  std::atomic<bool> containerLengthKnown_{false};
+};
+
+}  // namespace lyrano::audio
