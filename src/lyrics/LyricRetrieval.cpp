@@ -12,8 +12,8 @@
 
 namespace lyrics {
 
-std::string LookupAddress(std::string_view boxurl, std::string_view title,
-                          std::string_view singer, double random) {
+std::string LookupAddress(std::string_view boxurl, std::string_view title, std::string_view singer,
+                          double random) {
   static const std::string titleMark = cp::Utf8ToAnsi("《歌名》");
   static const std::string singerMark = cp::Utf8ToAnsi("《歌手》");
   static const std::string keyMark = cp::Utf8ToAnsi("《钥匙》");
@@ -45,8 +45,8 @@ std::string FormatRandom(double random) {
 
 std::string LyricAddress(std::string_view id) {
   const int32_t number = funPub::StrToInt(id);
-  return addresses::LyricUrl() + "/bdlrc/" + std::to_string(number / 100) + "/" +
-         std::string(id) + ".lrc";
+  return addresses::LyricUrl() + "/bdlrc/" + std::to_string(number / 100) + "/" + std::string(id) +
+         ".lrc";
 }
 
 }  // namespace lyrics

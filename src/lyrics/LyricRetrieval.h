@@ -21,8 +21,8 @@ namespace lyrics {
 // The lookup address for one call: boxurl with 《歌名》, 《歌手》 and 《钥匙》
 // replaced (title and singer are local code page text, sent as encoded UTF-8;
 // `random` in [0, 1) for 《钥匙》), "http://" in front.
-std::string LookupAddress(std::string_view boxurl, std::string_view title,
-                          std::string_view singer, double random);
+std::string LookupAddress(std::string_view boxurl, std::string_view title, std::string_view singer,
+                          double random);
 
 // A fresh number in [0, 1) from a generator seeded from the clock.
 double FreshRandom();

@@ -27,10 +27,10 @@ const std::array<RuleKey, 17> kRuleKeys = {{
 }};
 
 // Source literals are UTF-8; the program's text is in the local code page.
-#define ANSI_LITERAL(name, utf8)                    \
-  const std::string& name() {                       \
+#define ANSI_LITERAL(name, utf8)                          \
+  const std::string& name() {                             \
     static const std::string text = cp::Utf8ToAnsi(utf8); \
-    return text;                                    \
+    return text;                                          \
   }
 
 ANSI_LITERAL(CaptionLoading, "Lyrano 初始化中....")
@@ -43,7 +43,8 @@ ANSI_LITERAL(MessageNewVersion, "您当前使用的并不是最新版本！请�
 namespace {
 
 const std::string& RegionPattern() {
-  static const std::string text = cp::Utf8ToAnsi("(?i)【我的正则区域开始】(.+?)【我的正则区域结束】");
+  static const std::string text =
+      cp::Utf8ToAnsi("(?i)【我的正则区域开始】(.+?)【我的正则区域结束】");
   return text;
 }
 

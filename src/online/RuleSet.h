@@ -85,11 +85,11 @@ struct RulePageReading {
 RulePageReading ReadRulePage(bool fetched, std::string_view page);
 
 // The texts the worker shows, in the local code page.
-const std::string& CaptionLoading();    // "Lyrano 初始化中...."
-const std::string& CaptionReady();      // "Lyrano"
-const std::string& CaptionFailed();     // "Lyrano 初始化失败!!!!!"
-const std::string& MessageNoRules();    // "云库获取失败，请检测网络！或升级到最新版本！"
-const std::string& MessageNewVersion(); // "您当前使用的并不是最新版本！请及时升级，保证正常使用。"
+const std::string& CaptionLoading();  // "Lyrano 初始化中...."
+const std::string& CaptionReady();    // "Lyrano"
+const std::string& CaptionFailed();   // "Lyrano 初始化失败!!!!!"
+const std::string& MessageNoRules();  // "云库获取失败，请检测网络！或升级到最新版本！"
+const std::string& MessageNewVersion();  // "您当前使用的并不是最新版本！请及时升级，保证正常使用。"
 
 // Stores a reading into the shared rule set the way the worker does: every
 // value but boxurl is replaced, boxurl only when the page gave one; then

@@ -21,7 +21,9 @@ TRuleWorker::~TRuleWorker() {
   Join();
 }
 
-void TRuleWorker::Start() { Start(addresses::RuleUrl()); }
+void TRuleWorker::Start() {
+  Start(addresses::RuleUrl());
+}
 
 void TRuleWorker::Start(std::string ruleUrl) {
   if (started_) return;
@@ -71,7 +73,8 @@ bool TRuleWorker::Show(const rules::Effect& effect) {
         }
       });
       std::unique_lock lock(shared_->mutex);
-      shared_->cv.wait(lock, [&] { return shared_->stop.load() || shared_->closedBoxes >= waitFor; });
+      shared_->cv.wait(lock,
+                       [&] { return shared_->stop.load() || shared_->closedBoxes >= waitFor; });
       break;
     }
   }

@@ -1,0 +1,50 @@
+// The demo catalogue: our own songs, in plain tables. Every text is UTF-8.
+// A melody is written in numbered notation, one phrase per lyric line:
+//   "1".."7" scale degrees of the song's key, "0" a rest;
+//   ' one octave up, , one octave down (may repeat);
+//   _ halves the note (may repeat), . adds half, each - adds a beat
+//   (written after a note or as a token of its own);
+//   "|" is a bar line and is skipped.
+// To add a song, append a row to the table in Catalogue.cpp: a new id, the
+// texts, tempo, key and voice, an intro, the lines and an outro. The song must
+// last 20 to 40 seconds (the demo refuses to start otherwise).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace demo {
+
+enum class Voice { Soft, Flute, Reed, Bell, Pluck };
+
+struct Line {
+  const char* melody;
+  const char* words;  // empty: instrumental, no lyric line
+};
+
+struct Song {
+  int id;  // song number on the site; its lyric number too
+  const char* title;
+  const char* singer;  // empty: the site shows "群星" with the no-singer marker
+  int bpm;
+  int keyRoot;  // MIDI note of degree 1
+  Voice voice;
+  std::vector<Line> lines;  // intro and outro are lines without words
+};
+
+const std::vector<Song>& Catalogue();
+const Song* FindSong(int id);
+
+// Songs whose title or singer contains `keyword`, in catalogue order; "全部"
+// lists every song.
+std::vector<const Song*> SearchSongs(std::string_view keyword);
+
+// The title lookup: an exact title (and singer, when given) first, else the
+// first title that contains the asked title.
+const Song* LookupSong(std::string_view title, std::string_view singer);
+
+// The access code the site hands out with a song's address.
+std::string AccessCode(int id);
+
+}  // namespace demo
