@@ -306,8 +306,9 @@ void ParseLyricText(TLyricTimeline& timeline, std::string_view text) {
   size_t budget = kMaxLyricTextBytes;
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
+    // A plain scan: find_first_of tests every byte against the set by a call.
+    size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
     if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {

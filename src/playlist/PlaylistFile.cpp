@@ -134,8 +134,9 @@ TPlaylistReadResult ParsePlaylistText(std::string_view text) {
   size_t lineNo = 0;
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
+    // A plain scan: find_first_of tests every byte against the set by a call.
+    size_t end = start;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
     if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {
@@ -230,7 +231,7 @@ void WritePlaylistFile(std::string_view fileName, const std::vector<TPlaylistEnt
   };
   if (exists && S_ISREG(old.st_mode)) ::fchmod(fd.get(), old.st_mode & 07777);
   if (!WriteAll(fd.get(), text)) fail(errno);
-  if (::fsync(fd.get()) != 0) fail(errno);
+  if (::fdatasync(fd.get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);
   if (::rename(tmp.c_str(), target.c_str()) != 0) fail(errno);
   // Make the rename itself durable; the data is already safe either way.
