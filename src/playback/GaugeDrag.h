@@ -1,0 +1,27 @@
+// The volume and transparency drags: where the cursor puts a gauge's position
+// and its knob. Pure functions; the window reads the cursor and applies them.
+#pragma once
+
+#include <cstdint>
+
+namespace gauge {
+
+// Nearest integer; an exact half goes to the even neighbour (77.5 -> 78, 76.5 -> 76).
+int64_t RoundHalfEven(double value);
+
+struct TGaugeDrag {
+  int X = 0;         // cursor offset from the gauge's left edge, clamped to 0..width
+  int Position = 0;  // Round(X * max / width) with halves to even, within 0..max
+  int KnobLeft = 0;  // gauge left + X - knob width div 2
+};
+
+// One step of a drag. `cursorX` and `windowLeft` are screen coordinates (the
+// window's outer left edge); `gaugeLeft` is the gauge's left inside the window.
+// A gauge of width 0 or less gives position 0 instead of dividing by zero.
+TGaugeDrag GaugeFromCursor(int cursorX, int windowLeft, int gaugeLeft, int gaugeWidth, int gaugeMax,
+                           int knobWidth);
+
+// The window alpha for a transparency gauge position (0..155 -> 100..255).
+int AlphaFromGauge(int position);
+
+}  // namespace gauge
