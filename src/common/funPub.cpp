@@ -18,8 +18,7 @@ std::vector<std::string> SplitString(std::string_view s, std::string_view separa
     return fields;
   }
   size_t start = 0;
-  for (size_t at = s.find(separator); at != std::string_view::npos;
-       at = s.find(separator, start)) {
+  for (size_t at = s.find(separator); at != std::string_view::npos; at = s.find(separator, start)) {
     fields.emplace_back(s.substr(start, at - start));
     start = at + separator.size();
   }
@@ -136,7 +135,8 @@ std::string EncodeUnsafe(std::string_view s) {
   out.reserve(s.size());
   for (char ch : s) {
     auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c >= 0x7F || std::string_view("\"<>\\^`{|}").find(ch) != std::string_view::npos) {
+    if (c <= 0x20 || c >= 0x7F ||
+        std::string_view("\"<>\\^`{|}").find(ch) != std::string_view::npos) {
       out += '%';
       out += kHex[c >> 4];
       out += kHex[c & 0x0F];

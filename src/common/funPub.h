@@ -32,7 +32,8 @@ std::string UrlEncode(std::string_view bytes);
 
 // Resolves `relative` against `base` and canonicalises the result ("." and ".."
 // removed, unsafe characters percent-encoded, trailing white space removed).
-// Returns an empty text when the two cannot be combined.
+// Returns an empty text when the two cannot be combined or the result is not
+// an http or https address.
 std::string CombineUrl(std::string_view base, std::string_view relative);
 
 // The directory of an address, ending in "/", without query.

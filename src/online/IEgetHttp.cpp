@@ -132,7 +132,9 @@ bool SetCommonOptions(CURL* h, Transfer& t) {
   return ok;
 }
 
-bool IsRedirect(long status) { return status >= 300 && status <= 399 && status != 304 && status != 305; }
+bool IsRedirect(long status) {
+  return status >= 300 && status <= 399 && status != 304 && status != 305;
+}
 
 bool Fetch(std::string_view address, std::string& body, const std::atomic<bool>* cancel) {
   body.clear();

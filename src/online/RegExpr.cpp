@@ -3,15 +3,14 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <clocale>
 #include <locale.h>
 
-#include <cctype>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/errors.h"
+#include "online/PatternDialect.h"
 
 namespace {
 
@@ -42,6 +41,8 @@ struct TablesDeleter {
 const uint8_t* CLocaleTables() {
   static const std::unique_ptr<const uint8_t, TablesDeleter> tables = [] {
     locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    // Without a C locale object, PCRE2's built-in tables (also C) will do.
+    if (c == static_cast<locale_t>(nullptr)) return std::unique_ptr<const uint8_t, TablesDeleter>();
     locale_t old = uselocale(c);
     const uint8_t* t = pcre2_maketables(nullptr);
     uselocale(old);
@@ -56,507 +57,6 @@ std::string PcreMessage(int code) {
   if (pcre2_get_error_message(code, buf, sizeof buf) < 0) return "error " + std::to_string(code);
   return reinterpret_cast<const char*>(buf);
 }
-
-[[noreturn]] void ThrowAt(std::string_view problem, size_t pos, std::string_view pattern) {
-  throw lyrano::PatternError("Bad regular expression: " + std::string(problem) + " at position " +
-                             std::to_string(pos + 1) + " in \"" + std::string(pattern) + "\"");
-}
-
-bool IsOptionLetter(char c) { return c != '\0' && std::strchr("imsxgrnJU", c) != nullptr; }
-
-// ---------------------------------------------------------------------------
-// Translation of the dialect into PCRE2 syntax: \s and \S without VT, and the
-// inline options g (greedy, PCRE2's U inverted) and r (no meaning in byte mode).
-// `origin` maps every byte of the result back to the pattern for error positions.
-
-struct Translation {
-  std::string text;
-  std::vector<size_t> origin;
-  void Emit(std::string_view s, size_t from) {
-    text += s;
-    origin.insert(origin.end(), s.size(), from);
-  }
-};
-
-class Translator {
- public:
-  explicit Translator(std::string_view p) : p_(p) {}
-
-  Translation Run() {
-    xStack_.push_back(false);
-    while (i_ < p_.size()) {
-      if (inClass_) {
-        ClassByte();
-      } else {
-        PlainByte();
-      }
-    }
-    out_.origin.push_back(p_.size());
-    return std::move(out_);
-  }
-
- private:
-  void Copy(size_t n) {
-    n = std::min(n, p_.size() - i_);
-    for (size_t k = 0; k < n; ++k) out_.Emit(p_.substr(i_ + k, 1), i_ + k);
-    i_ += n;
-  }
-
-  // Copies \Q...\E (or to the end) unchanged.
-  void CopyQuoted() {
-    size_t end = p_.find("\\E", i_ + 2);
-    Copy(end == std::string_view::npos ? p_.size() - i_ : end + 2 - i_);
-  }
-
-  void Escape() {
-    if (i_ + 1 >= p_.size()) {
-      Copy(1);  // trailing backslash: PCRE2 reports it
-      return;
-    }
-    char d = p_[i_ + 1];
-    if (d == 's' || d == 'S') {
-      std::string_view rep;
-      if (inClass_) {
-        rep = d == 's' ? "\\t\\n\\f\\r\\x20" : "\\x00-\\x08\\x0b\\x0e-\\x1f\\x21-\\xff";
-      } else {
-        rep = d == 's' ? "[\\t\\n\\f\\r\\x20]" : "[^\\t\\n\\f\\r\\x20]";
-      }
-      out_.Emit(rep, i_);
-      i_ += 2;
-    } else if (d == 'Q') {
-      CopyQuoted();
-    } else if (d == 'c') {
-      Copy(3);
-    } else {
-      Copy(2);
-    }
-  }
-
-  void ClassByte() {
-    char c = p_[i_];
-    if (c == '\\') {
-      Escape();
-    } else if (c == '[' && i_ + 1 < p_.size() &&
-               (p_[i_ + 1] == ':' || p_[i_ + 1] == '.' || p_[i_ + 1] == '=')) {
-      size_t end = p_.find(std::string{p_[i_ + 1], ']'}, i_ + 2);
-      Copy(end == std::string_view::npos ? 1 : end + 2 - i_);
-    } else {
-      if (c == ']') inClass_ = false;
-      Copy(1);
-    }
-  }
-
-  void PlainByte() {
-    char c = p_[i_];
-    if (c == '\\') {
-      Escape();
-    } else if (c == '[') {
-      inClass_ = true;
-      Copy(1);
-      if (i_ < p_.size() && p_[i_] == '^') Copy(1);
-      if (i_ < p_.size() && p_[i_] == ']') Copy(1);  // a leading ']' is literal
-    } else if (c == '(' && p_.substr(i_, 3) == "(?#") {
-      size_t end = p_.find(')', i_);
-      Copy(end == std::string_view::npos ? p_.size() - i_ : end + 1 - i_);
-    } else if (c == '(' && p_.substr(i_, 2) == "(?") {
-      OptionGroupOrOther();
-    } else if (c == '(') {
-      xStack_.push_back(xStack_.back());
-      Copy(1);
-    } else if (c == ')') {
-      if (xStack_.size() > 1) xStack_.pop_back();
-      Copy(1);
-    } else if (c == '#' && xStack_.back()) {
-      size_t end = p_.find('\n', i_);
-      Copy(end == std::string_view::npos ? p_.size() - i_ : end + 1 - i_);
-    } else {
-      Copy(1);
-    }
-  }
-
-  // "(?flags)" or "(?flags:" is rewritten; any other "(?" construct is copied.
-  void OptionGroupOrOther() {
-    size_t j = i_ + 2;
-    while (j < p_.size() && (IsOptionLetter(p_[j]) || p_[j] == '-')) ++j;
-    if (j >= p_.size() || (p_[j] != ')' && p_[j] != ':') || j == i_ + 2) {
-      xStack_.push_back(xStack_.back());
-      Copy(2);
-      return;
-    }
-    std::string on, off;
-    bool negate = false;
-    bool x = xStack_.back();
-    for (size_t k = i_ + 2; k < j; ++k) {
-      char f = p_[k];
-      if (f == '-') {
-        negate = true;
-      } else if (f == 'g') {
-        (negate ? on : off) += 'U';
-      } else if (f != 'r') {
-        (negate ? off : on) += f;
-        if (f == 'x') x = !negate;
-      }
-    }
-    const bool scoped = p_[j] == ':';
-    std::string rep;
-    if (!on.empty() || !off.empty() || scoped) {
-      rep = "(?" + on + (off.empty() ? "" : "-" + off) + (scoped ? ":" : ")");
-    }
-    out_.Emit(rep, i_);
-    i_ = j + 1;
-    if (scoped) {
-      xStack_.push_back(x);
-    } else {
-      xStack_.back() = x;
-    }
-  }
-
-  std::string_view p_;
-  size_t i_ = 0;
-  bool inClass_ = false;
-  std::vector<bool> xStack_;
-  Translation out_;
-};
-
-// ---------------------------------------------------------------------------
-// The check PCRE2 does not make: a repeat (max above one) of something that can
-// match the empty string, such as "(a*)*", "(a?)+", "()*" or "(x|)*". It runs on
-// a pattern PCRE2 has already accepted. Constructs whose width is unclear
-// (back references, recursion, conditions) count as non-empty.
-
-class EmptyRepeatCheck {
- public:
-  explicit EmptyRepeatCheck(std::string_view p) : p_(p) {}
-
-  void Run() {
-    while (i_ < p_.size()) {
-      Alternation(false);
-      if (i_ < p_.size()) ++i_;  // an unbalanced ')' PCRE2 would have refused
-    }
-  }
-
- private:
-  struct Atom {
-    bool present = false;
-    bool empty = false;
-  };
-
-  bool At(size_t k, char c) const { return k < p_.size() && p_[k] == c; }
-
-  // Parses up to (not past) the ')' closing the group or the end.
-  bool Alternation(bool x) {
-    bool anyEmpty = false;
-    bool seqEmpty = true;
-    while (i_ < p_.size()) {
-      char c = p_[i_];
-      if (c == ')') break;
-      if (c == '|') {
-        anyEmpty = anyEmpty || seqEmpty;
-        seqEmpty = true;
-        ++i_;
-        continue;
-      }
-      if (x && std::isspace(static_cast<unsigned char>(c))) {
-        ++i_;
-        continue;
-      }
-      if (x && c == '#') {
-        size_t end = p_.find('\n', i_);
-        i_ = end == std::string_view::npos ? p_.size() : end + 1;
-        continue;
-      }
-      Atom a = ParseAtom(x);
-      if (!a.present) continue;
-      Quantifier(a);
-      seqEmpty = seqEmpty && a.empty;
-    }
-    return anyEmpty || seqEmpty;
-  }
-
-  void Quantifier(Atom& a) {
-    if (i_ >= p_.size()) return;
-    size_t at = i_;
-    long min = 0;
-    long max = -1;  // unbounded
-    char c = p_[i_];
-    if (c == '*') {
-      ++i_;
-    } else if (c == '+') {
-      min = 1;
-      ++i_;
-    } else if (c == '?') {
-      max = 1;
-      ++i_;
-    } else if (c == '{') {
-      if (!Braces(min, max)) return;
-    } else {
-      return;
-    }
-    if (a.empty && (max < 0 || max > 1)) {
-      ThrowAt("quantifier operand could be empty", at, p_);
-    }
-    if (min == 0) a.empty = true;
-    if (At(i_, '?') || At(i_, '+')) ++i_;  // lazy or possessive
-  }
-
-  // "{n}", "{n,}" or "{n,m}"; anything else is a literal brace.
-  bool Braces(long& min, long& max) {
-    size_t k = i_ + 1;
-    auto digits = [&](long& v) {
-      size_t s = k;
-      v = 0;
-      while (k < p_.size() && std::isdigit(static_cast<unsigned char>(p_[k]))) {
-        if (v < 100000) v = v * 10 + (p_[k] - '0');
-        ++k;
-      }
-      return k > s;
-    };
-    if (!digits(min)) return false;
-    if (At(k, '}')) {
-      max = min;
-    } else if (At(k, ',')) {
-      ++k;
-      if (At(k, '}')) {
-        max = -1;
-      } else if (!digits(max) || !At(k, '}')) {
-        return false;
-      }
-    } else {
-      return false;
-    }
-    i_ = k + 1;
-    return true;
-  }
-
-  Atom ParseAtom(bool& x) {
-    char c = p_[i_];
-    switch (c) {
-      case '(':
-        return Group(x);
-      case '[':
-        SkipClass();
-        return {true, false};
-      case '\\':
-        return EscapeAtom();
-      case '^':
-      case '$':
-        ++i_;
-        return {true, true};
-      default:
-        ++i_;
-        return {true, false};
-    }
-  }
-
-  // Body of a group from i_ to its ')' (consumed).
-  bool Body(bool x) {
-    bool empty = Alternation(x);
-    if (i_ < p_.size()) ++i_;
-    return empty;
-  }
-
-  void SkipTo(char close) {
-    size_t end = p_.find(close, i_);
-    i_ = end == std::string_view::npos ? p_.size() : end + 1;
-  }
-
-  Atom Group(bool& x) {
-    if (At(i_ + 1, '*')) {  // (*VERB) or (*name:...)
-      size_t k = i_ + 2;
-      while (k < p_.size() && (std::isalnum(static_cast<unsigned char>(p_[k])) || p_[k] == '_')) {
-        ++k;
-      }
-      if (At(k, ':') && k + 1 < p_.size() && p_[k + 1] != ')') {
-        i_ = k + 1;
-        Body(x);
-        return {true, false};
-      }
-      SkipTo(')');
-      return {false, false};
-    }
-    if (!At(i_ + 1, '?')) {
-      ++i_;
-      return {true, Body(x)};
-    }
-    size_t k = i_ + 2;
-    if (k >= p_.size()) {
-      i_ = k;
-      return {false, false};
-    }
-    char d = p_[k];
-    // Inline options: "(?flags)" changes the rest of the group, "(?flags:" opens one.
-    if (IsOptionLetter(d) || d == '-' || d == '^') {
-      size_t j = k;
-      bool nx = x;
-      bool negate = false;
-      while (j < p_.size() && (IsOptionLetter(p_[j]) || p_[j] == '-' || p_[j] == '^')) {
-        if (p_[j] == '-') negate = true;
-        if (p_[j] == '^') nx = false;
-        if (p_[j] == 'x') nx = !negate;
-        ++j;
-      }
-      if (At(j, ')')) {
-        x = nx;
-        i_ = j + 1;
-        return {false, false};
-      }
-      if (At(j, ':')) {
-        i_ = j + 1;
-        return {true, Body(nx)};
-      }
-    }
-    switch (d) {
-      case '#':
-      case 'C':
-        SkipTo(')');
-        return {false, false};
-      case ':':
-      case '|':
-      case '>':
-        i_ = k + 1;
-        return {true, Body(x)};
-      case '=':
-      case '!':
-        i_ = k + 1;
-        Body(x);
-        return {true, true};
-      case '<':
-        if (At(k + 1, '=') || At(k + 1, '!')) {
-          i_ = k + 2;
-          Body(x);
-          return {true, true};
-        }
-        i_ = k;
-        SkipTo('>');
-        return {true, Body(x)};
-      case '\'':
-        i_ = k + 1;
-        SkipTo('\'');
-        return {true, Body(x)};
-      case 'P':
-        if (At(k + 1, '<')) {
-          i_ = k;
-          SkipTo('>');
-          return {true, Body(x)};
-        }
-        SkipTo(')');  // (?P=name) or (?P>name)
-        return {true, false};
-      case '(': {
-        // Conditional group: skip the condition, then its branches.
-        i_ = k;
-        if (At(k + 1, '?') || At(k + 1, '*')) {
-          bool ignored = x;
-          ParseAtom(ignored);
-        } else {
-          SkipTo(')');
-        }
-        Body(x);
-        return {true, false};
-      }
-      default:
-        SkipTo(')');  // recursion and subroutine calls: (?R) (?1) (?&name)
-        return {true, false};
-    }
-  }
-
-  void SkipClass() {
-    ++i_;
-    if (At(i_, '^')) ++i_;
-    if (At(i_, ']')) ++i_;
-    while (i_ < p_.size()) {
-      char c = p_[i_];
-      if (c == '\\') {
-        if (At(i_ + 1, 'Q')) {
-          size_t end = p_.find("\\E", i_ + 2);
-          i_ = end == std::string_view::npos ? p_.size() : end + 2;
-        } else {
-          i_ += 2;
-        }
-      } else if (c == '[' && (At(i_ + 1, ':') || At(i_ + 1, '.') || At(i_ + 1, '='))) {
-        size_t end = p_.find(std::string{p_[i_ + 1], ']'}, i_ + 2);
-        i_ = end == std::string_view::npos ? i_ + 1 : end + 2;
-      } else if (c == ']') {
-        ++i_;
-        return;
-      } else {
-        ++i_;
-      }
-    }
-  }
-
-  // Skips "{...}" right at i_, if present.
-  void SkipBraces() {
-    if (At(i_, '{')) SkipTo('}');
-  }
-
-  Atom EscapeAtom() {
-    if (i_ + 1 >= p_.size()) {
-      ++i_;
-      return {true, false};
-    }
-    char d = p_[i_ + 1];
-    i_ += 2;
-    switch (d) {
-      case 'b':
-      case 'B':
-      case 'A':
-      case 'z':
-      case 'Z':
-      case 'G':
-      case 'K':
-        return {true, true};
-      case 'E':
-        return {false, false};
-      case 'Q': {
-        size_t end = p_.find("\\E", i_);
-        size_t stop = end == std::string_view::npos ? p_.size() : end;
-        bool any = stop > i_;
-        i_ = end == std::string_view::npos ? p_.size() : end + 2;
-        return {any, false};
-      }
-      case 'c':
-        if (i_ < p_.size()) ++i_;
-        return {true, false};
-      case 'x':
-      case 'o':
-      case 'N':
-      case 'p':
-      case 'P':
-        if (At(i_, '{')) {
-          SkipBraces();
-        } else if (d == 'x') {
-          for (int n = 0; n < 2 && i_ < p_.size() && std::isxdigit(static_cast<unsigned char>(p_[i_])); ++n) {
-            ++i_;
-          }
-        } else if (d == 'p' || d == 'P') {
-          if (i_ < p_.size()) ++i_;
-        }
-        return {true, false};
-      case 'g':
-      case 'k':
-        if (At(i_, '{')) {
-          SkipTo('}');
-        } else if (At(i_, '<')) {
-          SkipTo('>');
-        } else if (At(i_, '\'')) {
-          ++i_;
-          SkipTo('\'');
-        } else {
-          if (At(i_, '-') || At(i_, '+')) ++i_;
-          while (i_ < p_.size() && std::isdigit(static_cast<unsigned char>(p_[i_]))) ++i_;
-        }
-        return {true, false};
-      default:
-        if (std::isdigit(static_cast<unsigned char>(d))) {
-          while (i_ < p_.size() && std::isdigit(static_cast<unsigned char>(p_[i_]))) ++i_;
-        }
-        return {true, false};
-    }
-  }
-
-  std::string_view p_;
-  size_t i_ = 0;
-};
 
 std::string_view CutAtNul(std::string_view s) {
   size_t nul = s.find('\0');
@@ -578,26 +78,27 @@ struct TRegExpr::Impl {
 
   void Compile() {
     if (code) return;
-    Translation t = Translator(pattern).Run();
+    regexpr::detail::Translation t = regexpr::detail::TranslatePattern(pattern);
     std::unique_ptr<pcre2_compile_context, CompileContextDeleter> cc(
         pcre2_compile_context_create(nullptr));
     pcre2_set_character_tables(cc.get(), CLocaleTables());
     int err = 0;
     PCRE2_SIZE errOffset = 0;
-    std::unique_ptr<pcre2_code, CodeDeleter> compiled(pcre2_compile(
-        reinterpret_cast<PCRE2_SPTR>(t.text.data()), t.text.size(),
-        PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP, &err, &errOffset, cc.get()));
+    std::unique_ptr<pcre2_code, CodeDeleter> compiled(
+        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(t.text.data()), t.text.size(),
+                      PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP, &err,
+                      &errOffset, cc.get()));
     if (!compiled) {
       size_t pos = errOffset < t.origin.size() ? t.origin[errOffset] : pattern.size();
-      ThrowAt(PcreMessage(err), pos, pattern);
+      regexpr::detail::ThrowPatternError(PcreMessage(err), pos, pattern);
     }
-    EmptyRepeatCheck(pattern).Run();
+    regexpr::detail::CheckEmptyRepeats(pattern);
     uint32_t count = 0;
     pcre2_pattern_info(compiled.get(), PCRE2_INFO_CAPTURECOUNT, &count);
     if (count > kMaxGroups) {
       throw lyrano::PatternError("Bad regular expression: too many groups (" +
-                                 std::to_string(count) + ", at most " +
-                                 std::to_string(kMaxGroups) + ") in \"" + pattern + "\"");
+                                 std::to_string(count) + ", at most " + std::to_string(kMaxGroups) +
+                                 ") in \"" + pattern + "\"");
     }
     data.reset(pcre2_match_data_create_from_pattern(compiled.get(), nullptr));
     context.reset(pcre2_match_context_create(nullptr));
@@ -639,7 +140,9 @@ struct TRegExpr::Impl {
 
 TRegExpr::TRegExpr() : impl_(std::make_unique<Impl>()) {}
 
-TRegExpr::TRegExpr(std::string_view pattern) : TRegExpr() { SetExpression(pattern); }
+TRegExpr::TRegExpr(std::string_view pattern) : TRegExpr() {
+  SetExpression(pattern);
+}
 
 TRegExpr::~TRegExpr() = default;
 
@@ -657,7 +160,9 @@ void TRegExpr::SetInputString(std::string_view input) {
   impl_->matched = false;
 }
 
-bool TRegExpr::Exec() { return impl_->MatchFrom(0); }
+bool TRegExpr::Exec() {
+  return impl_->MatchFrom(0);
+}
 
 bool TRegExpr::ExecNext() {
   if (!impl_->matched) return false;
@@ -674,13 +179,17 @@ std::string TRegExpr::Match(int n) const {
   return impl_->input.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
 }
 
-long TRegExpr::MatchPos() const { return impl_->matched ? impl_->ovector[0] : -1; }
+long TRegExpr::MatchPos() const {
+  return impl_->matched ? impl_->ovector[0] : -1;
+}
 
 long TRegExpr::MatchLen() const {
   return impl_->matched ? impl_->ovector[1] - impl_->ovector[0] : -1;
 }
 
-int TRegExpr::SubExprMatchCount() const { return impl_->code ? impl_->groups : 0; }
+int TRegExpr::SubExprMatchCount() const {
+  return impl_->code ? impl_->groups : 0;
+}
 
 std::string TRegExpr::Replace(std::string_view input, std::string_view replacement) {
   SetInputString(input);

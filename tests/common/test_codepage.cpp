@@ -68,20 +68,31 @@ TEST(Codepage, EuroByteReadsAsCp936Does) {
 
 TEST(Codepage, MalformedInputIsReplacedNotLost) {
   // UTF-8 side: each bad byte becomes '?', the rest converts.
-  EXPECT_EQ(cp::Utf8ToAnsi("a\xFF" "b"), "a?b");
+  EXPECT_EQ(cp::Utf8ToAnsi("a\xFF"
+                           "b"),
+            "a?b");
   EXPECT_EQ(cp::Utf8ToAnsi("\xE4\xB8"), "??");
   EXPECT_EQ(cp::Utf8ToAnsi("\xC0\x80x"), "??x");
   // GB18030 side: U+FFFD stands for what cannot be read.
-  EXPECT_EQ(cp::AnsiToUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(cp::AnsiToUtf8("a\xFF"
+                           "b"),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(cp::AnsiToUtf8("b\xD6"), "b\xEF\xBF\xBD");
   // UTF-16: a lone surrogate, and an odd last byte that is ignored.
-  EXPECT_EQ(cp::Utf16LEToAnsi("\x00\xD8" "a\x00"s), "?a");
-  EXPECT_EQ(cp::Utf16LEToAnsi("a\x00" "b"s), "a");
+  EXPECT_EQ(cp::Utf16LEToAnsi("\x00\xD8"
+                              "a\x00"s),
+            "?a");
+  EXPECT_EQ(cp::Utf16LEToAnsi("a\x00"
+                              "b"s),
+            "a");
   EXPECT_EQ(cp::Utf16BEToAnsi(""), "");
 }
 
 TEST(Codepage, Utf8ByteOrderMarkIsDropped) {
-  EXPECT_EQ(cp::Utf8ToAnsi("\xEF\xBB\xBF" "abc"), "abc");
+  EXPECT_EQ(cp::Utf8ToAnsi("\xEF\xBB\xBF"
+                           "abc"),
+            "abc");
   EXPECT_EQ(cp::Utf8ToAnsi("\xEF\xBB\xBF\xE4\xB8\xAD"), "\xD6\xD0");
   EXPECT_EQ(cp::Utf8ToAnsi("\xEF\xBB\xBF"), "");
 }

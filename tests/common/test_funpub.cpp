@@ -39,11 +39,16 @@ TEST(FunPubText, TrimAndReplaceAll) {
 
 TEST(FunPubStrToInt, AcceptsDecimalAndHex) {
   const std::vector<std::pair<std::string, int32_t>> good = {
-      {"0", 0},          {"42", 42},
-      {"-7", -7},        {"+7", 7},
-      {"  12", 12},      {"007", 7},
-      {"$1F", 31},       {"0x1f", 31},
-      {"0XFF", 255},     {"-$10", -16},
+      {"0", 0},
+      {"42", 42},
+      {"-7", -7},
+      {"+7", 7},
+      {"  12", 12},
+      {"007", 7},
+      {"$1F", 31},
+      {"0x1f", 31},
+      {"0XFF", 255},
+      {"-$10", -16},
       {"2147483647", 2147483647},
       {"-2147483648", std::numeric_limits<int32_t>::min()},
       {"$7FFFFFFF", 2147483647},
@@ -149,9 +154,18 @@ TEST(FunPubDecode, JsonEscapesInOrderAndNothingElse) {
 
 TEST(FunPubTime, RoundHalfUp) {
   const std::vector<std::pair<double, int32_t>> cases = {
-      {2.5, 3},   {2.49, 2}, {3.5, 4},   {0.0, 0},  {0.4999, 0}, {-1.5, -1},
-      {-1.6, -1}, {-0.2, 0}, {7.0, 7},   {1e12, std::numeric_limits<int32_t>::max()},
-      {-1e12, std::numeric_limits<int32_t>::min()}, {std::nan(""), 0},
+      {2.5, 3},
+      {2.49, 2},
+      {3.5, 4},
+      {0.0, 0},
+      {0.4999, 0},
+      {-1.5, -1},
+      {-1.6, -1},
+      {-0.2, 0},
+      {7.0, 7},
+      {1e12, std::numeric_limits<int32_t>::max()},
+      {-1e12, std::numeric_limits<int32_t>::min()},
+      {std::nan(""), 0},
   };
   for (const auto& [x, expected] : cases) {
     SCOPED_TRACE(x);
@@ -161,9 +175,11 @@ TEST(FunPubTime, RoundHalfUp) {
 
 TEST(FunPubTime, FormatSeconds) {
   const std::vector<std::pair<int64_t, std::string>> cases = {
-      {0, "0:00"},   {5, "0:05"},       {59, "0:59"},     {60, "1:00"},   {83, "1:23"},
-      {600, "10:00"}, {6000, "100:00"}, {-5, "-0:05"},    {-65, "-1:05"},
-      {std::numeric_limits<int64_t>::min(), "-153722867280912930:08"},
+      {0, "0:00"},      {5, "0:05"},
+      {59, "0:59"},     {60, "1:00"},
+      {83, "1:23"},     {600, "10:00"},
+      {6000, "100:00"}, {-5, "-0:05"},
+      {-65, "-1:05"},   {std::numeric_limits<int64_t>::min(), "-153722867280912930:08"},
   };
   for (const auto& [s, text] : cases) {
     SCOPED_TRACE(s);

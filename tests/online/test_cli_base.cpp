@@ -37,7 +37,10 @@ TEST_F(CliBase, MatchListsEveryMatchAndGroup) {
   // GBK bytes in the file, the pattern in UTF-8 (歌 is B8 E8 in GBK).
   testsupport::WriteFile(dir / "page.txt", "<B>\xB8\xE8</b>\n<b>x\ty</b><b></b>");
   std::string out;
-  EXPECT_EQ(Run("match " + Quote("<b>(\xE6\xAD\x8C|x(\\s)y)</b>") + " " + Quote((dir / "page.txt").string()), &out), 0);
+  EXPECT_EQ(Run("match " + Quote("<b>(\xE6\xAD\x8C|x(\\s)y)</b>") + " " +
+                    Quote((dir / "page.txt").string()),
+                &out),
+            0);
   EXPECT_EQ(out,
             "0\t0\t<B>\xE6\xAD\x8C</b>\n0\t1\t\xE6\xAD\x8C\n0\t2\t\n"
             "1\t0\t<b>x\\ty</b>\n1\t1\tx\\ty\n1\t2\t\\t\n");
@@ -48,7 +51,9 @@ TEST_F(CliBase, MatchReadsStdinAndReportsFailures) {
   EXPECT_EQ(Run("match 'b(.)' < /dev/null", &out), 1);
   EXPECT_EQ(out, "");
   out.clear();
-  EXPECT_EQ(testsupport::RunCommand("printf 'ab\\0bc' | " + Quote(cli_.string()) + " match 'b(.?)'", &out), 0);
+  EXPECT_EQ(testsupport::RunCommand("printf 'ab\\0bc' | " + Quote(cli_.string()) + " match 'b(.?)'",
+                                    &out),
+            0);
   EXPECT_EQ(out, "0\t0\tb\n0\t1\t\n");  // the NUL ends the input
   out.clear();
   EXPECT_EQ(Run("match '(a*)*' /dev/null 2>&1", &out), 2);
@@ -63,9 +68,8 @@ TEST_F(CliBase, FetchWritesThePageInTheLocalCodePage) {
   server.server().Get("/song", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("<i>\xE6\xAD\x8C</i>", "application/octet-stream");
   });
-  server.server().Get("/gone", [](const httplib::Request&, httplib::Response& res) {
-    res.status = 404;
-  });
+  server.server().Get("/gone",
+                      [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
   server.Start();
   std::string out;
   EXPECT_EQ(Run("fetch " + Quote(server.url("/song")), &out), 0);

@@ -90,10 +90,11 @@ class FetchTest : public ::testing::Test {
     auto& s = server_.server();
     s.Get("/echo", [](const httplib::Request& req, httplib::Response& res) {
       std::string out;
-      for (const char* name : {"Accept", "Accept-Language", "User-Agent", "Accept-Encoding",
-                               "Host", "Connection", "Cookie", "Cache-Control", "Pragma",
-                               "Authorization", "Proxy-Authorization"}) {
-        if (req.has_header(name)) out += std::string(name) + ": " + req.get_header_value(name) + "\n";
+      for (const char* name :
+           {"Accept", "Accept-Language", "User-Agent", "Accept-Encoding", "Host", "Connection",
+            "Cookie", "Cache-Control", "Pragma", "Authorization", "Proxy-Authorization"}) {
+        if (req.has_header(name))
+          out += std::string(name) + ": " + req.get_header_value(name) + "\n";
       }
       res.set_content(out, "application/octet-stream");
     });
@@ -106,15 +107,15 @@ class FetchTest : public ::testing::Test {
       res.set_header("Content-Encoding", "deflate");
     });
     s.Get("/chunked", [](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider(
-          "application/octet-stream", [n = 0](size_t, httplib::DataSink& sink) mutable {
-            if (n == 3) {
-              sink.done();
-              return true;
-            }
-            std::string part = "part" + std::to_string(n++) + ";";
-            return sink.write(part.data(), part.size());
-          });
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [n = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (n == 3) {
+                                           sink.done();
+                                           return true;
+                                         }
+                                         std::string part = "part" + std::to_string(n++) + ";";
+                                         return sink.write(part.data(), part.size());
+                                       });
     });
     s.Get(R"(/r/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
       int n = std::stoi(req.matches[1]);
@@ -157,42 +158,41 @@ class FetchTest : public ::testing::Test {
       res.set_content("late", "text/plain");
     });
     s.Get("/stall/body", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider(
-          "application/octet-stream", [this, n = 0](size_t, httplib::DataSink& sink) mutable {
-            if (n++ == 0) return sink.write("early", 5);
-            gate_.WaitFor(std::chrono::seconds(20));
-            sink.done();
-            return true;
-          });
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [this, n = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (n++ == 0) return sink.write("early", 5);
+                                         gate_.WaitFor(std::chrono::seconds(20));
+                                         sink.done();
+                                         return true;
+                                       });
     });
     // Two pauses of 2 s each: every wait is within the limit, the total is not.
     s.Get("/pauses", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider(
-          "application/octet-stream", [this, n = 0](size_t, httplib::DataSink& sink) mutable {
-            if (n == 3) {
-              sink.done();
-              return true;
-            }
-            if (n > 0) gate_.WaitFor(std::chrono::milliseconds(2000));
-            char c = static_cast<char>('a' + n++);
-            return sink.write(&c, 1);
-          });
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [this, n = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (n == 3) {
+                                           sink.done();
+                                           return true;
+                                         }
+                                         if (n > 0) gate_.WaitFor(std::chrono::milliseconds(2000));
+                                         char c = static_cast<char>('a' + n++);
+                                         return sink.write(&c, 1);
+                                       });
     });
     // A byte every 50 ms for 20 s: never idle, so only cancelling ends it early.
     s.Get("/trickle", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_chunked_content_provider(
-          "application/octet-stream", [this, n = 0](size_t, httplib::DataSink& sink) mutable {
-            if (n++ == 400 || gate_.IsOpen()) {
-              sink.done();
-              return true;
-            }
-            gate_.WaitFor(std::chrono::milliseconds(50));
-            return sink.write("x", 1);
-          });
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [this, n = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (n++ == 400 || gate_.IsOpen()) {
+                                           sink.done();
+                                           return true;
+                                         }
+                                         gate_.WaitFor(std::chrono::milliseconds(50));
+                                         return sink.write("x", 1);
+                                       });
     });
-    s.Get("/big/length/limit", [](const httplib::Request&, httplib::Response& res) {
-      ServeBytes(res, kLimit, true);
-    });
+    s.Get("/big/length/limit",
+          [](const httplib::Request&, httplib::Response& res) { ServeBytes(res, kLimit, true); });
     s.Get("/big/length/over", [](const httplib::Request&, httplib::Response& res) {
       ServeBytes(res, kLimit + 1, true);
     });
@@ -222,7 +222,8 @@ class FetchTest : public ::testing::Test {
   std::string Url(std::string_view path) { return server_.url(path); }
 
   // The page, or nullopt when the fetch failed (checking the empty text too).
-  std::optional<std::string> Page(std::string_view path, const std::atomic<bool>* cancel = nullptr) {
+  std::optional<std::string> Page(std::string_view path,
+                                  const std::atomic<bool>* cancel = nullptr) {
     std::string page = "stale";
     if (IEgetHttp::FetchPage(Url(path), page, cancel)) return page;
     EXPECT_EQ(page, "") << "a failed fetch must leave the text empty";
@@ -242,10 +243,10 @@ class FetchTest : public ::testing::Test {
 TEST_F(FetchTest, SendsTheRequiredFieldsAndNothingElse) {
   auto page = Page("/echo");
   ASSERT_TRUE(page);
-  const std::string expected = "Accept: */*\nAccept-Language: zh-CN\nUser-Agent: " +
-                               IEgetHttp::GetUserAgent() +
-                               "\nAccept-Encoding: gzip, deflate\nHost: 127.0.0.1:" +
-                               std::to_string(server_.port()) + "\nConnection: Keep-Alive\n";
+  const std::string expected =
+      "Accept: */*\nAccept-Language: zh-CN\nUser-Agent: " + IEgetHttp::GetUserAgent() +
+      "\nAccept-Encoding: gzip, deflate\nHost: 127.0.0.1:" + std::to_string(server_.port()) +
+      "\nConnection: Keep-Alive\n";
   EXPECT_EQ(*page, expected);
   EXPECT_EQ(IEgetHttp::GetUserAgent().rfind("Mozilla/4.0 (compatible; MSIE 7.0; ", 0), 0u);
 }
@@ -311,11 +312,17 @@ TEST_F(FetchTest, CompressedBodyIsLimitedAfterDecoding) {
   EXPECT_EQ(Raw("/bomb"), std::nullopt);
 }
 
-TEST_F(FetchTest, StallBeforeTheAnswerFails) { EXPECT_EQ(Page("/stall/head"), std::nullopt); }
+TEST_F(FetchTest, StallBeforeTheAnswerFails) {
+  EXPECT_EQ(Page("/stall/head"), std::nullopt);
+}
 
-TEST_F(FetchTest, StallInsideTheBodyFails) { EXPECT_EQ(Page("/stall/body"), std::nullopt); }
+TEST_F(FetchTest, StallInsideTheBodyFails) {
+  EXPECT_EQ(Page("/stall/body"), std::nullopt);
+}
 
-TEST_F(FetchTest, TheLimitIsPerWaitNotPerFetch) { EXPECT_EQ(Page("/pauses"), "abc"); }
+TEST_F(FetchTest, TheLimitIsPerWaitNotPerFetch) {
+  EXPECT_EQ(Page("/pauses"), "abc");
+}
 
 TEST_F(FetchTest, CancelFlagAbortsATransfer) {
   std::atomic<bool> cancel{true};
@@ -356,13 +363,14 @@ class ProxyEnvironment {
   }
 
  private:
-  static constexpr const char* kNames[] = {"http_proxy", "HTTP_PROXY", "https_proxy",
-                                           "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",
-                                           "no_proxy",   "NO_PROXY"};
+  static constexpr const char* kNames[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                           "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
-size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+size_t Discard(char*, size_t size, size_t count, void*) {
+  return size * count;
+}
 
 TEST_F(FetchTest, ProxyVariablesAreIgnored) {
   ProxyEnvironment env;
@@ -406,7 +414,9 @@ TEST(ClassifyUtf8, FollowsTheSequenceTable) {
       {"\xF0\x90\x80\x80", Utf8Class::WellFormedUtf8},
       {"\xF3\xBF\xBF\xBF", Utf8Class::WellFormedUtf8},
       {"\xF4\x8F\xBF\xBF", Utf8Class::WellFormedUtf8},
-      {"\xE4\xB8\xAD" "a\0b"s, Utf8Class::WellFormedUtf8},
+      {"\xE4\xB8\xAD"
+       "a\0b"s,
+       Utf8Class::WellFormedUtf8},
       {"\xC0\x80", Utf8Class::NotUtf8},
       {"\xC1\xBF", Utf8Class::NotUtf8},
       {"\x80", Utf8Class::NotUtf8},

@@ -92,7 +92,8 @@ TEST(RegExprDialect, FixedPatternsOfTheSystem) {
   std::string page =
       "head\r\n【我的正则区域开始】listcat=【<ul>(.+?)</ul>】\r\n"
       "ver=【12】\r\n【我的正则区域结束】tail";
-  std::string region = regexpr::FirstGroup("(?i)【我的正则区域开始】(.+?)【我的正则区域结束】", page);
+  std::string region =
+      regexpr::FirstGroup("(?i)【我的正则区域开始】(.+?)【我的正则区域结束】", page);
   EXPECT_EQ(region, "listcat=【<ul>(.+?)</ul>】\r\nver=【12】\r\n");
   EXPECT_EQ(regexpr::FirstGroup("(?i)listcat=【(.+?)】", region), "<ul>(.+?)</ul>");
   EXPECT_EQ(regexpr::FirstGroup("(?i)ver=【(\\d+)】", region), "12");
@@ -222,9 +223,8 @@ TEST(RegExprErrors, AcceptedLimitsAndLookalikes) {
   re.SetInputString("abcdefghijklmno");
   ASSERT_TRUE(re.Exec());
   EXPECT_EQ(re.Match(14), "o");
-  for (const char* ok : {"(a+)*", "(?:a|b)+", "(a*b)*", "(a*){1}", "(a*){0,1}", "x{2}",
-                         "a{,3}", "\\(*", "[()]*", "(?#(a*)x*", "\\Q(a*)*\\E", "(?=a)a*",
-                         "(\\d)\\1*"}) {
+  for (const char* ok : {"(a+)*", "(?:a|b)+", "(a*b)*", "(a*){1}", "(a*){0,1}", "x{2}", "a{,3}",
+                         "\\(*", "[()]*", "(?#(a*)x*", "\\Q(a*)*\\E", "(?=a)a*", "(\\d)\\1*"}) {
     SCOPED_TRACE(ok);
     TRegExpr r(ok);
     r.SetInputString("x");
