@@ -4,6 +4,8 @@
 //   decimals; LENGTH "unknown" when the stream cannot tell) and "end" when the
 //   end notification fires. Exit 0 at the end or after N seconds, 1 when the
 //   output or the stream cannot be opened (the reason on stderr), 2 on usage errors.
+//   With LYRANO_FFMPEG_LOG set in the environment FFmpeg's own messages appear
+//   on stderr as well.
 #include <algorithm>
 #include <chrono>
 #include <charconv>

@@ -116,6 +116,10 @@ Source Source::FromAnsiUrl(std::string_view ansiUrl) {
   }
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string utf8 = cp::AnsiToUtf8(ansiUrl);
+  // FFmpeg knows its protocols by their lower-case names.
+  for (size_t i = 0; i < utf8.size() && utf8[i] != ':'; ++i) {
+    if (utf8[i] >= 'A' && utf8[i] <= 'Z') utf8[i] = static_cast<char>(utf8[i] - 'A' + 'a');
+  }
   std::string encoded;
   encoded.reserve(utf8.size());
   for (unsigned char c : utf8) {
@@ -134,6 +138,7 @@ Source Source::FromAnsiUrl(std::string_view ansiUrl) {
 struct Decoder::Impl {
   const std::atomic<bool>* cancel = nullptr;
   std::atomic<int64_t> deadlineNs{0};  // 0: no deadline
+  std::atomic<bool> timedOut{false};   // a wait ran past its deadline
   bool network = false;
 
   std::unique_ptr<AVFormatContext, FormatCloser> format;
@@ -158,7 +163,9 @@ struct Decoder::Impl {
     auto* self = static_cast<Impl*>(opaque);
     if (self->cancel != nullptr && self->cancel->load(std::memory_order_relaxed)) return 1;
     int64_t deadline = self->deadlineNs.load(std::memory_order_relaxed);
-    return deadline != 0 && NowNs() > deadline ? 1 : 0;
+    if (deadline == 0 || NowNs() <= deadline) return 0;
+    self->timedOut.store(true, std::memory_order_relaxed);
+    return 1;
   }
 
   void SetDeadline(std::chrono::milliseconds wait) {
@@ -274,9 +281,11 @@ std::unique_ptr<Decoder> Decoder::Open(const Source& source, const std::atomic<b
               impl->network ? "http,https,tcp,tls" : "file", 0);
   av_dict_set(&options.dict, "format_whitelist", DemuxerWhitelist(source.kind).c_str(), 0);
   if (impl->network) {
-    // Probing must not wait for megabytes of a slow stream.
+    // Probing must not wait for megabytes or seconds of a live stream: an MP3
+    // without timestamps would otherwise be read for 50 frames.
     av_dict_set(&options.dict, "probesize", "1048576", 0);
-    av_dict_set(&options.dict, "analyzeduration", "2000000", 0);
+    av_dict_set(&options.dict, "analyzeduration", "1000000", 0);
+    av_dict_set(&options.dict, "max_ts_probe", "2", 0);
   }
   impl->SetDeadline(kOpenWait);
   int rc = avformat_open_input(&raw, source.target.c_str(), nullptr, &options.dict);
@@ -286,6 +295,8 @@ std::unique_ptr<Decoder> Decoder::Open(const Source& source, const std::atomic<b
   impl->SetDeadline(kOpenWait);
   rc = avformat_find_stream_info(raw, nullptr);
   if (rc < 0) return fail("cannot read the stream: " + ErrorText(rc));
+  // An interrupted probe leaves the input at a false end.
+  if (impl->timedOut.load()) return fail("no data arrived in time");
   const AVCodec* codec = nullptr;
   rc = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
   if (rc < 0 || codec == nullptr) return fail("no audio in it");

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cstdlib>
 #include <vector>
 
 namespace lyrano::audio {
@@ -46,8 +47,9 @@ bool Engine::Init(int device, DWORD freq, std::string* error) {
     *error = "only 44100 Hz output is supported";
     return false;
   }
-  // The player has no log; failures come back as values.
-  av_log_set_level(AV_LOG_QUIET);
+  // The player has no log; failures come back as values. LYRANO_FFMPEG_LOG
+  // lets FFmpeg's messages through, for diagnosing a file that will not play.
+  if (!std::getenv("LYRANO_FFMPEG_LOG")) av_log_set_level(AV_LOG_QUIET);
   if (!output_.Open([this] { Kick(); }, error)) return false;
   initialised_ = true;
   notifier_ = std::thread(&Engine::NotifierLoop, this);

@@ -1,0 +1,259 @@
+// What actually comes out of the output, captured with SDL's disk driver. The
+// engine is one per process and the driver is chosen before BASS_Init, so each
+// case runs this test program again as a child in "probe" mode: it plays one
+// scenario and exits before any test runs. The parent compares the captured
+// samples with the file decoded by the ffmpeg tool.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AudioTestUtil.h"
+
+using namespace audiotest;
+using namespace std::chrono_literals;
+
+namespace {
+
+// ---- probe mode (child process) ----
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr ? v : "";
+}
+
+void Sleep(std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }
+
+int Probe(const std::string& scenario) {
+  const std::string file = Env("LYRANO_AUDIO_PROBE_FILE");
+  const float volume = std::strtof(Env("LYRANO_AUDIO_PROBE_VOLUME").c_str(), nullptr);
+  BOOL init = BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  if (scenario == "no-device") {
+    HSTREAM h = BASS_StreamCreateFile(0, file.c_str(), 0, 0, 0);
+    std::printf("init %d open %u\n", init, h);
+    return 0;
+  }
+  if (init == 0) return 3;
+  HSTREAM h = BASS_StreamCreateFile(0, file.c_str(), 0, 0, 0);
+  if (h == 0) return 4;
+  SyncRecorder rec;
+  rec.Arm(h);
+  BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, volume);
+  if (BASS_ChannelPlay(h, 0) == 0) return 5;
+  auto position = [h] { return BASS_ChannelGetPosition(h, BASS_POS_BYTE); };
+  if (scenario == "pause") {
+    WaitUntil([&] { return position() >= 88200; });
+    BASS_ChannelPause(h);
+    QWORD before = position();
+    Sleep(1000ms);
+    std::printf("paused %llu %llu\n", static_cast<unsigned long long>(before),
+                static_cast<unsigned long long>(position()));
+    BASS_ChannelPlay(h, 0);
+  } else if (scenario == "free") {
+    WaitUntil([&] { return position() >= 88200; });
+    QWORD at = position();
+    BASS_StreamFree(h);
+    std::printf("freed %llu\n", static_cast<unsigned long long>(at));
+    Sleep(500ms);
+    return 0;
+  }
+  WaitUntil([&] { return rec.calls > 0; }, 30s);
+  std::printf("ended %d position %llu\n", rec.calls.load(),
+              static_cast<unsigned long long>(position()));
+  Sleep(200ms);  // the device writes on for a while
+  return 0;
+}
+
+// Runs before main when this program was started as a probe; std::exit runs
+// the engine's teardown, which closes the capture file.
+const bool kProbeChecked = [] {
+  std::string scenario = Env("LYRANO_AUDIO_PROBE");
+  if (scenario.empty()) return true;
+  int rc = Probe(scenario);
+  std::fflush(stdout);
+  std::exit(rc);
+}();
+
+// ---- the tests (parent process) ----
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::vector<int16_t> Samples(const std::string& bytes) {
+  std::vector<int16_t> s(bytes.size() / 2);
+  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  return s;
+}
+
+struct Capture {
+  int rc = -1;
+  std::string out;              // the probe's report
+  std::vector<int16_t> pcm;     // interleaved stereo as the device got it
+};
+
+Capture RunProbe(const std::string& scenario, const std::filesystem::path& file, float volume,
+                 const std::string& driver = "disk") {
+  static_cast<void>(kProbeChecked);
+  testsupport::TempDir dir;
+  auto raw = dir / "out.raw";
+  std::string cmd = "LYRANO_AUDIO_PROBE=" + scenario + " LYRANO_AUDIO_PROBE_FILE=" +
+                    Quote(file.string()) + " LYRANO_AUDIO_PROBE_VOLUME=" +
+                    std::to_string(volume) + " SDL_AUDIODRIVER=" + driver +
+                    " SDL_DISKAUDIOFILE=" + Quote(raw.string()) + " " +
+                    Quote(std::filesystem::read_symlink("/proc/self/exe").string()) +
+                    " 2>/dev/null";
+  Capture c;
+  c.rc = testsupport::RunCommand(cmd, &c.out);
+  c.pcm = Samples(testsupport::ReadFile(raw));
+  return c;
+}
+
+// The file as the ffmpeg tool decodes it, at its own rate and channel count.
+std::vector<int16_t> Reference(const std::filesystem::path& file) {
+  std::string bytes;
+  testsupport::RunCommand("ffmpeg -nostdin -loglevel error -i " + Quote(file.string()) +
+                              " -f s16le -",
+                          &bytes);
+  return Samples(bytes);
+}
+
+// The stretch from the first to the last non-zero frame.
+std::vector<int16_t> Sounding(const std::vector<int16_t>& pcm) {
+  size_t first = 0, last = 0;
+  bool any = false;
+  for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+    if (pcm[i] != 0 || pcm[i + 1] != 0) {
+      if (!any) first = i;
+      any = true;
+      last = i + 2;
+    }
+  }
+  return any ? std::vector<int16_t>(pcm.begin() + first, pcm.begin() + last)
+             : std::vector<int16_t>();
+}
+
+int Peak(const std::vector<int16_t>& s) {
+  int peak = 0;
+  for (int16_t v : s) peak = std::max(peak, std::abs(static_cast<int>(v)));
+  return peak;
+}
+
+// Rising zero crossings of the left channel per second.
+double Pitch(const std::vector<int16_t>& stereo) {
+  int crossings = 0;
+  for (size_t i = 2; i < stereo.size(); i += 2) crossings += stereo[i - 2] < 0 && stereo[i] >= 0;
+  return crossings / (static_cast<double>(stereo.size() / 2) / 44100.0);
+}
+
+// The longest run of silent frames; its start frame in `at`.
+size_t LongestSilence(const std::vector<int16_t>& stereo, size_t* at) {
+  size_t best = 0, run = 0;
+  for (size_t f = 0; f < stereo.size() / 2; ++f) {
+    run = stereo[2 * f] == 0 && stereo[2 * f + 1] == 0 ? run + 1 : 0;
+    if (run > best) {
+      best = run;
+      *at = f + 1 - run;
+    }
+  }
+  return best;
+}
+
+// A 44.1 kHz stereo WAV comes out bit for bit, and the position at the end is
+// exactly what was written.
+TEST(AudioOutput, ToneComesOutBitForBit) {
+  auto file = Tone("out-stereo.wav", Spec(1.0, 44100, 2));
+  Capture c = RunProbe("play", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  EXPECT_EQ(c.out, "ended 1 position 176400\n");
+  std::vector<int16_t> ref = Reference(file);
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  ASSERT_EQ(heard.size(), Sounding(ref).size());
+  EXPECT_TRUE(heard == Sounding(ref));
+  EXPECT_NEAR(Pitch(heard), 440.0, 5.0);
+}
+
+// A mono file plays on both channels at its own level (no 3 dB loss), after
+// resampling from 22050 Hz.
+TEST(AudioOutput, MonoPlaysAtFullLevelOnBothChannels) {
+  auto file = Tone("out-mono.wav", Spec(1.0, 22050, 1));
+  Capture c = RunProbe("play", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  ASSERT_GT(heard.size(), 2u * 44100 * 9 / 10);
+  bool same = true;
+  for (size_t i = 0; i + 1 < heard.size(); i += 2) same &= heard[i] == heard[i + 1];
+  EXPECT_TRUE(same);
+  int ref = Peak(Reference(file));
+  EXPECT_NEAR(Peak(heard), ref, ref * 0.03);
+  EXPECT_NEAR(Pitch(heard), 440.0, 5.0);
+  EXPECT_NEAR(static_cast<double>(heard.size() / 2), 44100.0, 64.0);
+}
+
+TEST(AudioOutput, VolumeScalesEverySample) {
+  auto file = Tone("out-stereo.wav", Spec(1.0, 44100, 2));
+  Capture c = RunProbe("play", file, 0.25f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  std::vector<int16_t> ref = Sounding(Reference(file));
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  ASSERT_GT(heard.size(), 0u);
+  // The first sounding sample may differ by the rounding of a quiet start.
+  size_t offset = 0;
+  while (offset < ref.size() && std::abs(ref[offset] / 4) == 0) offset += 2;
+  size_t mismatches = 0;
+  for (size_t i = 0; i < heard.size() && offset + i < ref.size(); ++i) {
+    mismatches += std::abs(heard[i] - ref[offset + i] / 4.0) > 1.0;
+  }
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_NEAR(Peak(heard), Peak(ref) / 4.0, 2.0);
+}
+
+// While paused nothing is written and nothing is lost: the sound has one gap,
+// and the parts around it add up to the whole file.
+TEST(AudioOutput, PauseProducesNoSamplesAndLosesNone) {
+  auto file = Tone("out-two.wav", Spec(2.0, 44100, 2));
+  Capture c = RunProbe("pause", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  unsigned long long before = 0, after = 0;
+  ASSERT_EQ(std::sscanf(c.out.c_str(), "paused %llu %llu", &before, &after), 2) << c.out;
+  EXPECT_EQ(before, after);
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  size_t gapAt = 0;
+  size_t gap = LongestSilence(heard, &gapAt);
+  EXPECT_GT(gap, 44100u * 8 / 10);  // about the second the probe waited
+  EXPECT_NEAR(static_cast<double>(gapAt) * 4, static_cast<double>(before), 512 * 4);
+  // Around the gap: the whole file, give or take a silent sample at its edges.
+  EXPECT_NEAR(static_cast<double>(heard.size() / 2 - gap), 2 * 44100.0, 2.0);
+}
+
+// Freeing stops the sound at once: what came out is what the position said.
+TEST(AudioOutput, FreeStopsTheSoundAtOnce) {
+  auto file = Tone("out-three.wav", Spec(3.0, 44100, 2));
+  Capture c = RunProbe("free", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  unsigned long long at = 0;
+  ASSERT_EQ(std::sscanf(c.out.c_str(), "freed %llu", &at), 1) << c.out;
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  // At most one device buffer (512 frames) went out between reading the
+  // position and the free.
+  EXPECT_GE(heard.size() * 2 + 8, at);
+  EXPECT_LE(heard.size() * 2, at + 512 * 4);
+  EXPECT_LT(heard.size() / 2, 44100u * 2);
+}
+
+TEST(AudioOutput, NoOutputDeviceMeansEveryOpenFails) {
+  auto file = Tone("out-stereo.wav", Spec(1.0, 44100, 2));
+  Capture c = RunProbe("no-device", file, 1.0f, "no-such-driver");
+  EXPECT_EQ(c.rc, 0);
+  EXPECT_EQ(c.out, "init 0 open 0\n");
+}
+
+}  // namespace
