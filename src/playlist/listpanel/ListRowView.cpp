@@ -53,6 +53,12 @@ TCnAppStoreBoxView::TCnAppStoreBoxView(TCnScroolStoreBox* list)
   checkbox_->setObjectName(QStringLiteral("checkbox"));
   // Recycled rows must not carry keyboard focus from one song to another.
   checkbox_->setFocusPolicy(Qt::NoFocus);
+  // Qt drops plain moves at a widget without tracking; these pass them on to
+  // the list, which keeps the hover on the row under the mouse.
+  setMouseTracking(true);
+  checkbox_->setMouseTracking(true);
+  title_->setMouseTracking(true);
+  geshou_->setMouseTracking(true);
   connect(checkbox_, &QCheckBox::clicked, this, [this](bool checked) {
     if (row_) list_->ItemChecked(row_, checked);
   });
@@ -133,14 +139,6 @@ void TCnAppStoreBoxView::mouseDoubleClickEvent(QMouseEvent* event) {
   // list, so the release that follows must not click whatever row is here then.
   pressed_ = false;
   if (row_) list_->ItemDblClick(row_);
-}
-
-void TCnAppStoreBoxView::enterEvent(QEnterEvent*) {
-  if (row_) list_->ItemMouseEnter(row_);
-}
-
-void TCnAppStoreBoxView::leaveEvent(QEvent*) {
-  if (row_) list_->ItemMouseLeave(row_);
 }
 
 void TCnAppStoreBoxView::contextMenuEvent(QContextMenuEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -71,6 +72,9 @@ TCnScroolStoreBox::TCnScroolStoreBox(QWidget* owner, QScrollBar* scrollBar,
                                      const TListBackBitmaps* bitmaps, QMenu* popupMenu)
     : QWidget(owner), scrollBar_(scrollBar), popmenu_(popupMenu), bitmaps_(bitmaps) {
   if (owner) setGeometry(0, 0, std::max(0, owner->width() - 20), owner->height());
+  // Moves over the rows reach this widget (the row widgets pass them on), so
+  // the hover follows the mouse whichever row widget shows which row.
+  setMouseTracking(true);
   if (scrollBar_) {
     scrollBar_->setOrientation(Qt::Vertical);
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int value) { SetOffset(value); });
@@ -174,6 +178,7 @@ void TCnScroolStoreBox::ClearItems() {
   for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
   selected_ = nullptr;
   popupRow_ = nullptr;
+  hoverRow_ = nullptr;
   rows_.clear();
   UpdateScrollRange();
   Relayout();
@@ -314,6 +319,23 @@ void TCnScroolStoreBox::contextMenuEvent(QContextMenuEvent* event) {
   event->accept();
 }
 
+void TCnScroolStoreBox::enterEvent(QEnterEvent* event) {
+  mouseInside_ = true;
+  mousePos_ = event->position().toPoint();
+  UpdateHover();
+}
+
+void TCnScroolStoreBox::leaveEvent(QEvent*) {
+  mouseInside_ = false;
+  UpdateHover();
+}
+
+void TCnScroolStoreBox::mouseMoveEvent(QMouseEvent* event) {
+  mouseInside_ = true;
+  mousePos_ = event->position().toPoint();
+  UpdateHover();
+}
+
 void TCnScroolStoreBox::ItemClick(TCnAppStoreBox* row) {
   row->selected_ = true;
   SetBackground(*row, kSelectedBack);
@@ -352,6 +374,24 @@ void TCnScroolStoreBox::ItemPopup(TCnAppStoreBox* row, const QPoint& globalPos) 
 
 void TCnScroolStoreBox::ItemChecked(TCnAppStoreBox* row, bool checked) {
   row->checked_ = checked;
+}
+
+void TCnScroolStoreBox::UpdateHover() {
+  const int index = mouseInside_ ? RowAt(mousePos_) : -1;
+  TCnAppStoreBox* now = index >= 0 ? rows_[index].get() : nullptr;
+  if (now == hoverRow_) return;
+  TCnAppStoreBox* before = hoverRow_;
+  hoverRow_ = now;
+  if (before) ItemMouseLeave(before);
+  if (now) ItemMouseEnter(now);
+}
+
+int TCnScroolStoreBox::RowAt(QPoint pos) const {
+  if (pos.x() < 3 || pos.x() >= 3 + itemWidth_ || pos.y() < 0 || pos.y() >= height()) return -1;
+  const qint64 y = static_cast<qint64>(pos.y()) + offset_ - 3;
+  if (y < 0 || y % Pitch() >= itemHeight_) return -1;
+  const qint64 index = y / Pitch();
+  return index < Count() ? static_cast<int>(index) : -1;
 }
 
 int TCnScroolStoreBox::RowTop(int index) const {
@@ -396,7 +436,9 @@ void TCnScroolStoreBox::Relayout() {
     view->ApplySize(itemWidth_, itemHeight_);
     views_.push_back(view);
   }
-  const qint64 first = std::max(0, offset_ - 3) / pitch;
+  // The first row whose bottom edge is below the top of the list.
+  const qint64 hiddenAbove = static_cast<qint64>(offset_) - 3 - itemHeight_;
+  const qint64 first = hiddenAbove < 0 ? 0 : hiddenAbove / pitch + 1;
   for (size_t k = 0; k < views_.size(); ++k) {
     TCnAppStoreBoxView* view = views_[k];
     const qint64 index = first + static_cast<qint64>(k);
@@ -406,15 +448,7 @@ void TCnScroolStoreBox::Relayout() {
       top = RowTop(static_cast<int>(index)) - offset_;
       if (top < height()) row = rows_[index].get();
     }
-    if (row != view->Row() && view->underMouse()) {
-      // The mouse stays put while the rows move under it: the row that leaves
-      // this place loses the hover look, the one that arrives gains it.
-      if (view->Row()) ItemMouseLeave(view->Row());
-      view->Bind(row);
-      if (row) ItemMouseEnter(row);
-    } else {
-      view->Bind(row);
-    }
+    view->Bind(row);
     if (row) {
       view->move(3, top);
       view->show();
@@ -422,6 +456,7 @@ void TCnScroolStoreBox::Relayout() {
       view->hide();
     }
   }
+  UpdateHover();
 }
 
 void TCnScroolStoreBox::RefreshViews() {
@@ -436,6 +471,7 @@ void TCnScroolStoreBox::ForgetRow(const TCnAppStoreBox* row) {
   }
   if (selected_ == row) selected_ = nullptr;
   if (popupRow_ == row) popupRow_ = nullptr;
+  if (hoverRow_ == row) hoverRow_ = nullptr;
 }
 
 void TCnScroolStoreBox::YieldToWindow() {

@@ -164,6 +164,9 @@ class TCnScroolStoreBox : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   friend class TCnAppStoreBoxView;
@@ -173,6 +176,11 @@ class TCnScroolStoreBox : public QWidget {
   void ItemDblClick(TCnAppStoreBox* row);
   void ItemMouseEnter(TCnAppStoreBox* row);
   void ItemMouseLeave(TCnAppStoreBox* row);
+  // Gives the hover look to the row under the mouse, taking it from the row
+  // that had it. Rows move under a resting mouse when the list scrolls or
+  // changes, so this runs after every layout too.
+  void UpdateHover();
+  int RowAt(QPoint pos) const;  // -1 when no row is there
   void ItemPopup(TCnAppStoreBox* row, const QPoint& globalPos);
   void ItemChecked(TCnAppStoreBox* row, bool checked);
 
@@ -198,6 +206,9 @@ class TCnScroolStoreBox : public QWidget {
   int offset_ = 0;  // scrolled distance in pixels
   TCnAppStoreBox* selected_ = nullptr;
   TCnAppStoreBox* popupRow_ = nullptr;
+  TCnAppStoreBox* hoverRow_ = nullptr;
+  bool mouseInside_ = false;
+  QPoint mousePos_;  // last known mouse position, this widget's coordinates
   QElapsedTimer yieldClock_;  // time since the window last processed events
 };
 
