@@ -382,7 +382,7 @@ void TspDynamicSkinForm::SetRollUpState(bool rolledUp) {
   if (rolledUp == rolledUp_) return;
   rolledUp_ = rolledUp;
   ApplyFixedSize();
-  if (actRollUp_) actRollUp_->setChecked(rolledUp_);
+  UpdateMenuStates();
   emit RollUpChanged(rolledUp_);
 }
 
@@ -499,7 +499,7 @@ bool TspDynamicSkinForm::eventFilter(QObject* watched, QEvent* event) {
           size_ = QSize(std::clamp(now.width(), 1, kMaxWindowSide),
                         std::clamp(now.height(), CaptionHeight(), kMaxWindowSide));
           if (wasRolled) {
-            if (actRollUp_) actRollUp_->setChecked(false);
+            UpdateMenuStates();
             emit RollUpChanged(false);
           }
         }
@@ -515,8 +515,13 @@ bool TspDynamicSkinForm::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::Show:
       ShowTrayIfPossible();
+      UpdateMenuStates();
+      break;
+    case QEvent::Hide:
+      UpdateMenuStates();
       break;
     case QEvent::WindowStateChange:
+      UpdateMenuStates();
       // Minimising from outside (the window manager, a key) also goes to the
       // tray where there is one. Deferred: hiding inside the state change
       // confuses some window managers.
