@@ -1,6 +1,5 @@
 #include "tags/ID3v2Frames.h"
 
-#include "common/codepage.h"
 #include "tags/TagIO.h"
 
 namespace tags {
@@ -35,29 +34,25 @@ bool IsIdChar(char c) {
 
 }  // namespace
 
-TID3v2Frame::Parse TID3v2Frame::ReadFrom(std::string_view frames, size_t& pos, int majorVersion) {
+bool TID3v2Frame::ReadHeader(std::string_view h, int majorVersion) {
   const size_t idLen = majorVersion == 2 ? 3 : 4;
-  const size_t headerLen = majorVersion == 2 ? 6 : 10;
-  if (pos > frames.size() || frames.size() - pos < headerLen) return Parse::End;
-  std::string_view h = frames.substr(pos, headerLen);
-  for (size_t i = 0; i < idLen; ++i) {
-    if (!IsIdChar(h[i])) return Parse::End;
-  }
-  uint32_t size = 0;
-  if (majorVersion == 2) {
-    size = tags::BigEndian(h, 3, 3);
-  } else if (majorVersion == 3) {
-    size = tags::BigEndian(h, 4, 4);
-  } else {
-    size = tags::Synchsafe(h, 4);
-  }
-  if (size > frames.size() - pos - headerLen) return Parse::Corrupt;
+  data_.clear();
+  id_.clear();
+  size_ = 0;
+  formatFlags_ = 0;
   version_ = majorVersion;
+  if (h.size() < HeaderSize(majorVersion)) return false;
+  for (size_t i = 0; i < idLen; ++i) {
+    if (!IsIdChar(h[i])) return false;
+  }
   id_.assign(h.substr(0, idLen));
-  formatFlags_ = majorVersion == 2 ? 0 : static_cast<uint8_t>(h[9]);
-  data_ = frames.substr(pos + headerLen, size);
-  pos += headerLen + size;
-  return Parse::Frame;
+  if (majorVersion == 2) {
+    size_ = tags::BigEndian(h, 3, 3);
+  } else {
+    size_ = majorVersion == 3 ? tags::BigEndian(h, 4, 4) : tags::Synchsafe(h, 4);
+    formatFlags_ = static_cast<uint8_t>(h[9]);
+  }
+  return true;
 }
 
 bool TID3v2Frame::Usable() const {
@@ -105,12 +100,12 @@ std::u16string TID3v2Frame::GetText() const {
       decoded = tags::Utf16Bytes(text, true);
       break;
     case 3:
-      decoded = cp::AnsiToUtf16(cp::Utf8ToAnsi(text));
+      decoded = tags::Utf8ToText(text);
       break;
     default:
       // Encoding 0 and unknown values: the local code page, as the tag writers
       // of this player's users store it (not ISO-8859-1).
-      decoded = cp::AnsiToUtf16(text);
+      decoded = tags::AnsiToText(text);
       break;
   }
   return tags::CleanTagText(std::move(decoded));

@@ -1,5 +1,5 @@
-// One frame of an ID3v2.2, 2.3 or 2.4 tag, read from the tag's bytes in memory.
-// Only text frames are decoded; other frames are measured and passed over.
+// One frame of an ID3v2.2, 2.3 or 2.4 tag: its header, and for the frames the
+// caller wants, its content. Only text frames are decoded.
 #pragma once
 
 #include <cstdint>
@@ -15,19 +15,21 @@ std::string Resynchronise(std::string_view bytes);
 
 class TID3v2Frame {
  public:
-  enum class Parse {
-    Frame,    // a frame was read and `pos` moved past it
-    End,      // the end of the frames: no room for a header, or padding
-    Corrupt,  // a frame that claims more bytes than the tag has left
-  };
+  // Length of a frame header: 6 bytes in version 2, 10 in versions 3 and 4.
+  static size_t HeaderSize(int majorVersion) { return majorVersion == 2 ? 6 : 10; }
 
-  // Reads the frame at `pos` of `frames` (the tag's bytes after its header, with
-  // whole-tag unsynchronisation already undone). The frame keeps a view of
-  // `frames`, which must outlive it.
-  Parse ReadFrom(std::string_view frames, size_t& pos, int majorVersion);
+  // Reads a frame header of HeaderSize() bytes and drops any earlier content.
+  // False when the identifier holds a character other than "A"-"Z" and "0"-"9":
+  // the padding after the last frame, or bytes that are no frame at all.
+  bool ReadHeader(std::string_view header, int majorVersion);
+  // The Size() bytes that follow the header; the caller has measured them
+  // against what is left of the tag.
+  void SetData(std::string data) { data_ = std::move(data); }
 
   // "TIT2", "TPE1" (versions 3 and 4) or "TT2", "TP1" (version 2).
   const std::string& ID() const { return id_; }
+  // Content bytes as the header declares them.
+  uint32_t Size() const { return size_; }
   // False when the frame's flags say its content is compressed, encrypted or
   // marked in a way the version does not define.
   bool Usable() const;
@@ -41,6 +43,7 @@ class TID3v2Frame {
  private:
   int version_ = 0;
   std::string id_;
+  uint32_t size_ = 0;
   uint8_t formatFlags_ = 0;  // the second flag byte (versions 3 and 4)
-  std::string_view data_;
+  std::string data_;
 };

@@ -1,9 +1,9 @@
 #include "tags/Mp3FileUtils.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 
-#include "common/codepage.h"
 #include "tags/ID3v2Frames.h"
 
 using tags::TagFile;
@@ -40,8 +40,8 @@ TagResult TID3v1Tag::ReadFromFile(const std::string& path) {
   }
   std::string_view v(tag.data(), tag.size());
   if (v.substr(0, 3) != "TAG") return TagResult::NoTag;
-  title_ = tags::CleanTagText(cp::AnsiToUtf16(v.substr(3, 30)));
-  artist_ = tags::CleanTagText(cp::AnsiToUtf16(v.substr(33, 30)));
+  title_ = tags::CleanTagText(tags::AnsiToText(v.substr(3, 30)));
+  artist_ = tags::CleanTagText(tags::AnsiToText(v.substr(33, 30)));
   return TagResult::Ok;
 }
 
@@ -72,53 +72,87 @@ TagResult TID3v2Tag::ReadFromFile(const std::string& path) {
   const uint32_t size = tags::Synchsafe(hv, 6);
   tagSize_ = uint64_t{size} + kV2HeaderSize + ((version == 4 && (flags & kFooter)) ? 10 : 0);
 
+  // Without whole-tag unsynchronisation the frames are walked in the file
+  // itself and only the wanted ones are read, so a large picture costs nothing.
+  // With it, frame sizes count the resynchronised bytes: the tag is read whole
+  // (never more than the file holds) and walked in memory.
+  FrameSource source{&file, {}, std::min<uint64_t>(size, file.Size() - kV2HeaderSize)};
   try {
-    // ReadUpTo never reads (or allocates) past the end of the file, whatever
-    // the header claims; frames that do not fit are dropped by the walk.
-    std::string body;
-    if (file.ReadUpTo(kV2HeaderSize, size, body) == TagFile::Status::Error) {
-      error_ = file.ErrorText();
-      return TagResult::ReadError;
+    if (version < 4 && (flags & kUnsync)) {
+      std::string raw;
+      if (file.ReadUpTo(kV2HeaderSize, size, raw) == TagFile::Status::Error) {
+        error_ = file.ErrorText();
+        return TagResult::ReadError;
+      }
+      source.memory = tags::Resynchronise(raw);
+      source.file = nullptr;
+      source.size = source.memory.size();
     }
-    if (version < 4 && (flags & kUnsync)) body = tags::Resynchronise(body);
-    return ReadFrames(body, flags);
+    TagResult r = ReadFrames(source, flags);
+    if (r == TagResult::ReadError) error_ = file.ErrorText();
+    return r;
   } catch (const std::bad_alloc&) {
     error_ = "Out of memory while reading the tag of \"" + path + "\"";
     return TagResult::OutOfMemory;
   }
 }
 
-TagResult TID3v2Tag::ReadFrames(std::string_view frames, uint8_t flags) {
-  size_t pos = 0;
+TagFile::Status TID3v2Tag::FrameSource::Read(uint64_t offset, size_t n, std::string& out) {
+  if (file == nullptr) {
+    out.assign(memory, static_cast<size_t>(offset), n);
+    return TagFile::Status::Ok;
+  }
+  out.resize(n);
+  return file->ReadAt(kV2HeaderSize + offset, out.data(), n);
+}
+
+TagResult TID3v2Tag::ReadFrames(FrameSource& source, uint8_t flags) {
+  const uint64_t end = source.size;
+  uint64_t pos = 0;
+  std::string bytes;
   if (version_ >= 3 && (flags & kExtendedHeader)) {
-    if (frames.size() < 4) return TagResult::Corrupt;
+    if (end < 4) return TagResult::Corrupt;
+    if (TagFile::Status s = source.Read(0, 4, bytes); s != TagFile::Status::Ok) {
+      return s == TagFile::Status::Error ? TagResult::ReadError : TagResult::Corrupt;
+    }
     // Version 3 counts the bytes after the size field; version 4 counts the
     // whole extended header, size field included.
     uint64_t skip = 0;
     if (version_ == 3) {
-      skip = tags::BigEndian(frames, 0, 4);
+      skip = tags::BigEndian(bytes, 0, 4);
     } else {
-      uint32_t whole = tags::Synchsafe(frames, 0);
+      uint32_t whole = tags::Synchsafe(bytes, 0);
       if (whole < 6) return TagResult::Corrupt;
       skip = whole - 4;
     }
-    if (skip > frames.size() - 4) return TagResult::Corrupt;
-    pos = 4 + static_cast<size_t>(skip);
+    if (skip > end - 4) return TagResult::Corrupt;
+    pos = 4 + skip;
   }
   const char* titleId = version_ == 2 ? "TT2" : "TIT2";
   const char* artistId = version_ == 2 ? "TP1" : "TPE1";
+  const size_t headerSize = TID3v2Frame::HeaderSize(version_);
   bool haveTitle = false;
   bool haveArtist = false;
   TID3v2Frame frame;
-  while (!(haveTitle && haveArtist) &&
-         frame.ReadFrom(frames, pos, version_) == TID3v2Frame::Parse::Frame) {
-    if (!haveTitle && frame.ID() == titleId) {
-      haveTitle = true;
-      title_ = frame.GetText();
-    } else if (!haveArtist && frame.ID() == artistId) {
-      haveArtist = true;
-      artist_ = frame.GetText();
+  while (!(haveTitle && haveArtist) && end - pos >= headerSize) {
+    TagFile::Status s = source.Read(pos, headerSize, bytes);
+    if (s == TagFile::Status::Error) return TagResult::ReadError;
+    if (s == TagFile::Status::Short || !frame.ReadHeader(bytes, version_)) break;
+    pos += headerSize;
+    // A frame running past the tag (or the file) ends the walk; the frames
+    // before it stand.
+    if (frame.Size() > end - pos) break;
+    const bool title = !haveTitle && frame.ID() == titleId;
+    const bool artist = !haveArtist && frame.ID() == artistId;
+    if (title || artist) {
+      s = source.Read(pos, frame.Size(), bytes);
+      if (s == TagFile::Status::Error) return TagResult::ReadError;
+      if (s == TagFile::Status::Short) break;
+      frame.SetData(std::move(bytes));
+      (title ? title_ : artist_) = frame.GetText();
+      (title ? haveTitle : haveArtist) = true;
     }
+    pos += frame.Size();
   }
   return TagResult::Ok;
 }

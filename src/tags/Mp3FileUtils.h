@@ -27,10 +27,10 @@ class TID3v1Tag {
   std::string error_;
 };
 
-// ID3v2.2, 2.3 and 2.4 at the start of the file. The tag is read whole into
-// memory, but never more of it than the file holds. Frames are taken while they
-// fit: a frame running past the tag or the file ends the walk and the frames
-// before it stand.
+// ID3v2.2, 2.3 and 2.4 at the start of the file. Only the wanted frames are
+// read into memory (the whole tag when it is unsynchronised), never more than
+// the file holds. Frames are taken while they fit: a frame running past the tag
+// or the file ends the walk and the frames before it stand.
 class TID3v2Tag {
  public:
   // `path` in the local code page. NoFile, NoTag (no "ID3", an unknown version,
@@ -48,7 +48,15 @@ class TID3v2Tag {
   const std::string& ErrorText() const { return error_; }
 
  private:
-  tags::TagResult ReadFrames(std::string_view frames, uint8_t flags);
+  // The bytes after the tag header: the file itself, or the resynchronised tag
+  // in memory. Offsets are measured by the caller against `size`.
+  struct FrameSource {
+    tags::TagFile* file;
+    std::string memory;
+    uint64_t size;
+    tags::TagFile::Status Read(uint64_t offset, size_t n, std::string& out);
+  };
+  tags::TagResult ReadFrames(FrameSource& source, uint8_t flags);
 
   std::u16string title_;
   std::u16string artist_;

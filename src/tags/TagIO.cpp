@@ -97,6 +97,43 @@ std::u16string CleanTagText(std::u16string text) {
   return text;
 }
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool IsAscii(std::u16string_view text) {
+  for (char16_t c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string AnsiToText(std::string_view ansi) {
+  if (IsAscii(ansi)) return std::u16string(ansi.begin(), ansi.end());
+  return cp::AnsiToUtf16(ansi);
+}
+
+std::u16string Utf8ToText(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::u16string(utf8.begin(), utf8.end());
+  return cp::AnsiToUtf16(cp::Utf8ToAnsi(utf8));
+}
+
+std::string TextToAnsi(std::u16string_view text) {
+  if (IsAscii(text)) {
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<char>(text[i]);
+    return out;
+  }
+  return cp::Utf16ToAnsi(text);
+}
+
 std::u16string Utf16Bytes(std::string_view bytes, bool bigEndian) {
   std::u16string out(bytes.size() / 2, u'\0');
   for (size_t i = 0; i < out.size(); ++i) {

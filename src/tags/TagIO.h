@@ -85,6 +85,12 @@ inline uint32_t LittleEndian(std::string_view b, size_t pos, size_t n) {
   return v;
 }
 
+// Local code page / UTF-8 to UTF-16 and back, going straight through for plain
+// ASCII, the common case in tags (a full conversion opens a converter each time).
+std::u16string AnsiToText(std::string_view ansi);
+std::u16string Utf8ToText(std::string_view utf8);
+std::string TextToAnsi(std::u16string_view text);
+
 // UTF-16 bytes to text; an odd last byte is dropped.
 std::u16string Utf16Bytes(std::string_view bytes, bool bigEndian);
 

@@ -43,8 +43,8 @@ std::string NameWithoutExtension(std::string_view path) {
 // Takes a reader's texts when they are not empty (they come trimmed).
 template <typename Reader>
 void Take(const Reader& reader, std::string& title, std::string& singer) {
-  if (!reader.Title().empty()) title = cp::Utf16ToAnsi(reader.Title());
-  if (!reader.Artist().empty()) singer = cp::Utf16ToAnsi(reader.Artist());
+  if (!reader.Title().empty()) title = tags::TextToAnsi(reader.Title());
+  if (!reader.Artist().empty()) singer = tags::TextToAnsi(reader.Artist());
 }
 
 }  // namespace

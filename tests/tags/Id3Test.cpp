@@ -142,6 +142,8 @@ TEST_F(Id3, DamagedSizesKeepEarlierFrames) {
   } rows[] = {
       {"frame larger than the tag", Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 1000}}) + kAudio,
        TagResult::Ok, "Kept"},
+      {"unsynchronised tag, frame larger than the tag",
+       Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 1000}}, 0x80) + kAudio, TagResult::Ok, "Kept"},
       {"frame size at its maximum",
        Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 0xFFFFFFFF}}) + kAudio, TagResult::Ok, "Kept"},
       {"tag larger than the file, file ends inside a frame",
