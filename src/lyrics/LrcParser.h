@@ -52,9 +52,10 @@ bool LoadLyricFile(TLyricTimeline& timeline, std::string_view path);
 // at position k.
 std::vector<size_t> LyricExchangeOrder(const std::vector<long long>& times);
 
-// Lyric files larger than this are refused as unreadable.
-inline constexpr size_t kMaxLyricFileBytes = 64u << 20;
+// Lyric files larger than this are refused as unreadable (real ones take a few
+// kilobytes; every short line costs about ten times its size as an entry).
+inline constexpr size_t kMaxLyricFileBytes = 4u << 20;
 // One parse stores at most this many bytes of lyric text; a line whose text no
 // longer fits ends there. It stops a line with thousands of tags and a long text
 // from multiplying its size in memory; real lyrics stay far below it.
-inline constexpr size_t kMaxLyricTextBytes = 64u << 20;
+inline constexpr size_t kMaxLyricTextBytes = 16u << 20;

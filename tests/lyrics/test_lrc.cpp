@@ -254,6 +254,16 @@ TEST(LrcParser, LoadLyricFileMissingOrUnreadable) {
   }
   EXPECT_EQ(EntriesOf(t), before);
   EXPECT_EQ(t.Cursor, 1);
+
+  // Oversized files are refused; one at the limit is read.
+  const std::string big = cp::PathToAnsi(dir / "big.lrc");
+  testsupport::WriteFile(cp::AnsiToPath(big), "[00:01]x\n");
+  std::filesystem::resize_file(cp::AnsiToPath(big), kMaxLyricFileBytes + 1);
+  EXPECT_THROW(LoadLyricFile(t, big), lyrano::FileError);
+  EXPECT_EQ(EntriesOf(t), before);
+  std::filesystem::resize_file(cp::AnsiToPath(big), kMaxLyricFileBytes);
+  ASSERT_TRUE(LoadLyricFile(t, big));
+  EXPECT_EQ(EntriesOf(t), (Entries{{"1", "x"}}));
 }
 
 }  // namespace

@@ -164,6 +164,16 @@ TEST(PlaylistFile, MissingAndUnreadableFiles) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + fifo + "\". ", 0), 0u)
         << e.what();
   }
+
+  const std::string big = Ansi(dir / "big.txt");
+  WriteFile(dir / "big.txt", "A|a|1|\r\n");
+  fs::resize_file(dir / "big.txt", kMaxPlaylistFileBytes + 1);
+  try {
+    ReadPlaylistFile(big);
+    FAIL() << "no error for an oversized file";
+  } catch (const lyrano::FileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + big + "\". File too large");
+  }
 }
 
 TEST(PlaylistFile, OnlyACompleteLoadMakesTheFileCurrent) {
