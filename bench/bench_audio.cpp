@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -90,8 +90,12 @@ void DecodeAll(benchmark::State& state, const char* name) {
   state.counters["x_realtime_cpu"] = cpuSeconds > 0 ? audioSeconds / cpuSeconds : 0;
 }
 
-void BM_DecodeMp3_192k(benchmark::State& state) { DecodeAll(state, "song.mp3"); }
-void BM_DecodeWma(benchmark::State& state) { DecodeAll(state, "song.wma"); }
+void BM_DecodeMp3_192k(benchmark::State& state) {
+  DecodeAll(state, "song.mp3");
+}
+void BM_DecodeWma(benchmark::State& state) {
+  DecodeAll(state, "song.wma");
+}
 BENCHMARK(BM_DecodeMp3_192k)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeWma)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -112,7 +116,8 @@ void BM_OpenToFirstSample(benchmark::State& state) {
     auto start = std::chrono::steady_clock::now();
     HSTREAM h = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
     BASS_ChannelPlay(h, 0);
-    while (BASS_ChannelGetPosition(h, 0) == 0) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    while (BASS_ChannelGetPosition(h, 0) == 0)
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
     auto end = std::chrono::steady_clock::now();
     state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     BASS_StreamFree(h);
@@ -159,7 +164,8 @@ void BM_ResidentPerStream(benchmark::State& state) {
   for (auto _ : state) {
     long before = ResidentKb();
     std::vector<HSTREAM> handles;
-    for (int i = 0; i < kStreams; ++i) handles.push_back(BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0));
+    for (int i = 0; i < kStreams; ++i)
+      handles.push_back(BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0));
     // Let every decoder thread fill its buffer.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     perStream = static_cast<double>(ResidentKb() - before) / kStreams;

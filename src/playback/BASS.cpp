@@ -56,7 +56,9 @@ HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD /*flags*/, DOW
   return Open(Source::FromAnsiUrl(url));
 }
 
-BOOL BASS_StreamFree(HSTREAM handle) { return Engine::Get().Free(handle) ? 1 : 0; }
+BOOL BASS_StreamFree(HSTREAM handle) {
+  return Engine::Get().Free(handle) ? 1 : 0;
+}
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
   auto stream = Engine::Get().Find(handle);
@@ -113,8 +115,7 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
   return 1;
 }
 
-HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC proc,
-                          void* user) {
+HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC proc, void* user) {
   return Engine::Get().SetSync(handle, type, proc, user);
 }
 
@@ -122,6 +123,8 @@ BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync) {
   return Engine::Get().RemoveSync(handle, sync) ? 1 : 0;
 }
 
-const char* BASS_ErrorText() { return gLastError.c_str(); }
+const char* BASS_ErrorText() {
+  return gLastError.c_str();
+}
 
 }  // extern "C"

@@ -47,8 +47,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void* clsid)
 // A plain local file (never an FFmpeg protocol or device name), `file` being its
 // name in the local code page. Whole files only: `mem` true or a non-zero
 // offset or length fails. Blocks until the first sound is decoded. 0 on failure.
-HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
-                              DWORD flags);
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 // http and https only; blocks until the stream is ready to play or has failed,
 // each network wait bounded by 3000 ms. A non-zero offset or a download
 // procedure fails. Mid-stream, an address that sends no sound for 10 s ends.

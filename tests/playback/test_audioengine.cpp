@@ -43,10 +43,10 @@ TEST_F(AudioEngine, FormatsPlayToTheirEndWithTheRightLength) {
     int frameSamples;  // one codec frame, at the file's rate
   };
   const Row rows[] = {
-      {"f1.mp3", 44100, 2, 1152}, {"f2.mp3", 22050, 1, 1152}, {"f3.wma", 44100, 2, 2048},
-      {"f4.wma", 48000, 1, 2048}, {"f5.ogg", 48000, 2, 2048}, {"f6.ogg", 22050, 1, 2048},
+      {"f1.mp3", 44100, 2, 1152},  {"f2.mp3", 22050, 1, 1152},  {"f3.wma", 44100, 2, 2048},
+      {"f4.wma", 48000, 1, 2048},  {"f5.ogg", 48000, 2, 2048},  {"f6.ogg", 22050, 1, 2048},
       {"f7.flac", 22050, 1, 4608}, {"f8.flac", 48000, 2, 4608}, {"f9.wav", 48000, 2, 1},
-      {"f10.wav", 22050, 1, 1},   {"f11.wav", 44100, 2, 1},
+      {"f10.wav", 22050, 1, 1},    {"f11.wav", 44100, 2, 1},
   };
   const double seconds = 0.6;
   for (const Row& r : rows) {
@@ -301,9 +301,8 @@ TEST_F(AudioEngine, NamesThatAreNoPlainAudioFileFailCleanly) {
   testsupport::WriteFile(dir / "text.wma", "just some words, not a song\n");
   testsupport::WriteFile(dir / "list.ffconcat",
                          "ffconcat version 1.0\nfile '" + real.string() + "'\n");
-  testsupport::WriteFile(dir / "list.m3u8",
-                         "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\nfile:" + real.string() +
-                             "\n#EXT-X-ENDLIST\n");
+  testsupport::WriteFile(dir / "list.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:3\n#EXTINF:3,\nfile:" +
+                                                real.string() + "\n#EXT-X-ENDLIST\n");
   std::string tagOnly = "ID3";
   tagOnly += std::string("\x03\x00\x00\x00\x00\x00\x0a", 7) + std::string(10, '\0');
   testsupport::WriteFile(dir / "tagonly.mp3", tagOnly);

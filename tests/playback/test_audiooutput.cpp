@@ -28,7 +28,9 @@ std::string Env(const char* name) {
   return v != nullptr ? v : "";
 }
 
-void Sleep(std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }
+void Sleep(std::chrono::milliseconds d) {
+  std::this_thread::sleep_for(d);
+}
 
 int Probe(const std::string& scenario) {
   const std::string file = Env("LYRANO_AUDIO_PROBE_FILE");
@@ -96,8 +98,8 @@ std::vector<int16_t> Samples(const std::string& bytes) {
 
 struct Capture {
   int rc = -1;
-  std::string out;              // the probe's report
-  std::vector<int16_t> pcm;     // interleaved stereo as the device got it
+  std::string out;           // the probe's report
+  std::vector<int16_t> pcm;  // interleaved stereo as the device got it
 };
 
 Capture RunProbe(const std::string& scenario, const std::filesystem::path& file, float volume,
@@ -105,12 +107,11 @@ Capture RunProbe(const std::string& scenario, const std::filesystem::path& file,
   static_cast<void>(kProbeChecked);
   testsupport::TempDir dir;
   auto raw = dir / "out.raw";
-  std::string cmd = "LYRANO_AUDIO_PROBE=" + scenario + " LYRANO_AUDIO_PROBE_FILE=" +
-                    Quote(file.string()) + " LYRANO_AUDIO_PROBE_VOLUME=" +
-                    std::to_string(volume) + " SDL_AUDIODRIVER=" + driver +
-                    " SDL_DISKAUDIOFILE=" + Quote(raw.string()) + " " +
-                    Quote(std::filesystem::read_symlink("/proc/self/exe").string()) +
-                    " 2>/dev/null";
+  std::string cmd =
+      "LYRANO_AUDIO_PROBE=" + scenario + " LYRANO_AUDIO_PROBE_FILE=" + Quote(file.string()) +
+      " LYRANO_AUDIO_PROBE_VOLUME=" + std::to_string(volume) + " SDL_AUDIODRIVER=" + driver +
+      " SDL_DISKAUDIOFILE=" + Quote(raw.string()) + " " +
+      Quote(std::filesystem::read_symlink("/proc/self/exe").string()) + " 2>/dev/null";
   Capture c;
   c.rc = testsupport::RunCommand(cmd, &c.out);
   c.pcm = Samples(testsupport::ReadFile(raw));
@@ -120,9 +121,8 @@ Capture RunProbe(const std::string& scenario, const std::filesystem::path& file,
 // The file as the ffmpeg tool decodes it, at its own rate and channel count.
 std::vector<int16_t> Reference(const std::filesystem::path& file) {
   std::string bytes;
-  testsupport::RunCommand("ffmpeg -nostdin -loglevel error -i " + Quote(file.string()) +
-                              " -f s16le -",
-                          &bytes);
+  testsupport::RunCommand(
+      "ffmpeg -nostdin -loglevel error -i " + Quote(file.string()) + " -f s16le -", &bytes);
   return Samples(bytes);
 }
 

@@ -95,7 +95,8 @@ TEST_F(AudioUrl, AWholeFilePlaysToItsEnd) {
 // A live stream has no length until it ends; when its data stops it reports
 // "stalled" and goes back to "playing" when data comes again.
 TEST_F(AudioUrl, ALiveStreamStallsAndResumes) {
-  const std::string body = testsupport::ReadFile(Tone("live.mp3", Spec(4.0, 44100, 2, "-b:a 128k")));
+  const std::string body =
+      testsupport::ReadFile(Tone("live.mp3", Spec(4.0, 44100, 2, "-b:a 128k")));
   Gate gate;
   testsupport::LoopbackServer srv;
   OpenOnExit release{gate};

@@ -7,8 +7,8 @@
 //   With LYRANO_FFMPEG_LOG set in the environment FFmpeg's own messages appear
 //   on stderr as well.
 #include <algorithm>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -115,10 +115,9 @@ int PlayCommand(const std::vector<std::string>& args) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   // Without --seconds: until the end, however long.
-  const Clock::time_point stopAt =
-      limit ? start + std::chrono::duration_cast<Clock::duration>(
-                          std::chrono::duration<double>(*limit))
-            : Clock::time_point::max();
+  const Clock::time_point stopAt = limit ? start + std::chrono::duration_cast<Clock::duration>(
+                                                       std::chrono::duration<double>(*limit))
+                                         : Clock::time_point::max();
   bool ended = false;
   for (int tick = 1;; ++tick) {
     PrintState(stream);

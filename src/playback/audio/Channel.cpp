@@ -62,6 +62,8 @@ void Channel::NotifyProgress() {
   wake_.notify_all();
 }
 
-void Channel::WakeAll() { NotifyProgress(); }
+void Channel::WakeAll() {
+  NotifyProgress();
+}
 
 }  // namespace lyrano::audio

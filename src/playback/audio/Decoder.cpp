@@ -277,8 +277,8 @@ std::unique_ptr<Decoder> Decoder::Open(const Source& source, const std::atomic<b
   raw->interrupt_callback.opaque = impl.get();
 
   DictFreer options;
-  av_dict_set(&options.dict, "protocol_whitelist",
-              impl->network ? "http,https,tcp,tls" : "file", 0);
+  av_dict_set(&options.dict, "protocol_whitelist", impl->network ? "http,https,tcp,tls" : "file",
+              0);
   av_dict_set(&options.dict, "format_whitelist", DemuxerWhitelist(source.kind).c_str(), 0);
   if (impl->network) {
     // Probing must not wait for megabytes or seconds of a live stream: an MP3

@@ -20,7 +20,14 @@ Engine::~Engine() {
     quit_ = true;
   }
   kickCv_.notify_all();
-  if (notifier_.joinable()) notifier_.join();
+  if (notifier_.joinable()) {
+    // A procedure that ends the process runs on the notifier itself.
+    if (notifier_.get_id() == std::this_thread::get_id()) {
+      notifier_.detach();
+    } else {
+      notifier_.join();
+    }
+  }
   std::unordered_map<DWORD, Entry> streams;
   {
     std::lock_guard lock(mutex_);

@@ -70,7 +70,7 @@ class Engine {
   std::unordered_map<DWORD, Entry> streams_;
   std::map<DWORD, Sync> syncs_;
   DWORD lastHandle_ = 0;
-  DWORD inFlight_ = 0;                   // the sync whose procedure is running
+  DWORD inFlight_ = 0;                    // the sync whose procedure is running
   std::condition_variable inFlightDone_;  // with mutex_
 
   std::mutex kickMutex_;

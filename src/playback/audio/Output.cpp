@@ -5,7 +5,9 @@
 
 namespace lyrano::audio {
 
-Output::~Output() { Close(); }
+Output::~Output() {
+  Close();
+}
 
 bool Output::Open(std::function<void()> onEnd, std::string* error) {
   if (device_ != 0) return true;

@@ -14,7 +14,9 @@ size_t PrebufferBytes(Source::Kind kind) {
 Stream::Stream(const Source& source, Output& output)
     : source_(source), output_(output), channel_(kRingBytes) {}
 
-Stream::~Stream() { Close(); }
+Stream::~Stream() {
+  Close();
+}
 
 std::unique_ptr<Stream> Stream::Open(const Source& source, Output& output, std::string* error) {
   std::unique_ptr<Stream> stream(new Stream(source, output));
@@ -34,9 +36,7 @@ bool Stream::StartDecoding(std::string* error) {
   stop_.store(false);
   thread_ = std::thread(&Stream::DecodeLoop, this);
   const size_t prebuffer = PrebufferBytes(source_.kind);
-  auto ready = [&] {
-    return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer;
-  };
+  auto ready = [&] { return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer; };
   channel_.WaitForProgress(ready, std::chrono::steady_clock::now() + Decoder::kOpenWait);
   // Short of the head start but some sound came: a slow source still plays.
   if (channel_.ring.Readable() > 0) return true;
