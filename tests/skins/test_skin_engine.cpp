@@ -164,6 +164,13 @@ TEST(SkinForm, FramelessWindowWithCaptionBarAboveTheClientArea) {
   EXPECT_EQ(client->mapTo(w.form.get(), QPoint(0, 0)).y(), 32);
   EXPECT_EQ(client->height(), 188 - 32 - 1);
 
+  // The new skin's style sheet reaches the window's controls.
+  std::string recoloured = SkinIni(32);
+  recoloured.replace(recoloured.find("#102030"), 7, "#A0B0C0");
+  WriteFile(w.dir / "recoloured.ini", recoloured);
+  ASSERT_TRUE(w.data->LoadFromFile(Q(w.dir / "recoloured.ini")));
+  EXPECT_TRUE(w.form->styleSheet().contains("#a0b0c0", Qt::CaseInsensitive));
+
   // Sizes are clamped: never shorter than the caption bar, never absurd.
   w.skinForm->SetWindowSize(-5, 3);
   EXPECT_EQ(w.form->size(), QSize(1, 32));
@@ -200,6 +207,20 @@ TEST(SkinForm, RollUpShrinksToTheCaptionBarAndBack) {
   w.skinForm->SetRollUpState(false);
   EXPECT_EQ(w.form->height(), 405);
   EXPECT_EQ(spy.count(), 4);
+}
+
+TEST(SkinForm, DirectResizesAreTakenAsTheNewWindowSize) {
+  SkinnedWindow w(26);
+  w.form->setFixedSize(313, 405);
+  EXPECT_EQ(w.skinForm->WindowSize(), QSize(313, 405));
+  EXPECT_EQ(w.skinForm->ClientArea()->height(), 405 - 26 - 1);
+  // Sizing a rolled-up window directly unrolls it, so the state never lies.
+  w.skinForm->SetRollUpState(true);
+  QSignalSpy spy(w.skinForm, &TspDynamicSkinForm::RollUpChanged);
+  w.form->setFixedSize(313, 188);
+  EXPECT_FALSE(w.skinForm->RollUpState());
+  EXPECT_EQ(w.skinForm->WindowHeight(), 188);
+  EXPECT_EQ(spy.count(), 1);
 }
 
 TEST(SkinForm, AlphaBlendValueSetsTheWindowOpacity) {
@@ -263,6 +284,14 @@ TEST(SkinForm, MinimiseGoesToTheTrayOrTheTaskBarWithoutOne) {
   EXPECT_EQ(toTray.count(), 1);
   w.skinForm->Restore();
   EXPECT_FALSE(w.form->isMinimized());
+
+  // Minimised from outside (window manager, keyboard): also to the tray.
+  w.trayAvailable = true;
+  w.form->setWindowState(Qt::WindowMinimized);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w.form->isHidden());
+  EXPECT_FALSE(w.form->isMinimized());
+  EXPECT_EQ(toTray.count(), 2);
 }
 
 TEST(SkinForm, TrayIconAndCaption) {
