@@ -370,6 +370,19 @@ TEST_F(ListPanelTest, RepaintItemsShowsNewBitmapsOnlyWhenAsked) {
   }
 }
 
+TEST_F(ListPanelTest, LabelsAndCheckBoxShowThePictureThroughASkinBackground) {
+  window.setStyleSheet(QStringLiteral("QWidget { background: rgb(1, 2, 3); color: white; }"));
+  TCnScroolStoreBox* list = playlist->list;
+  list->AddItem("t", "s", 0, "");
+  const QImage shown = list->rowWidget(0)->grab().toImage();
+  const QColor stripe = bitmaps.ListBack1.toImage().pixelColor(0, 0);
+  EXPECT_EQ(shown.pixelColor(36, 17), stripe);   // inside the title label
+  EXPECT_EQ(shown.pixelColor(167, 17), stripe);  // inside the singer label
+  EXPECT_EQ(shown.pixelColor(2, 1), stripe);     // inside the check box
+  auto* title = list->rowWidget(0)->findChild<QLabel*>(QStringLiteral("Title"));
+  EXPECT_EQ(title->palette().color(QPalette::WindowText), QColor(Qt::white));
+}
+
 TEST_F(ListPanelTest, DoubleClickCallsTheCallbackGivenWhenTheRowWasAdded) {
   std::vector<int> calls;
   playlist->list->AddItem("before", "", 0, "");
@@ -528,3 +541,28 @@ TEST_F(ListPanelTest, ListWithoutBitmapsOrScrollBarStillWorks) {
 }
 
 }  // namespace
+
+// The window owns the bitmaps as a member, so they die before Qt deletes the
+// window's children. Hovered and selected rows must not reach them then.
+class BitmapOwningWindow : public QWidget {
+ public:
+  BitmapOwningWindow() : bitmaps(Bitmaps(150)) {
+    resize(292, 168);
+    list = new TCnScroolStoreBox(this, nullptr, &bitmaps, nullptr);
+    list->SetItemHeight(20);
+  }
+  TListBackBitmaps bitmaps;
+  TCnScroolStoreBox* list;
+};
+
+TEST(ListPanelLifetime, DestroyingTheWindowOverAHoveredRowIsSafe) {
+  auto window = std::make_unique<BitmapOwningWindow>();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  for (int i = 0; i < 5; ++i) window->list->AddItem("x", "y", 0, "");
+  QTest::mouseMove(window->list, window->list->rowRect(1).topLeft() + QPoint(60, 8));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(window->list->backgroundIndex(1), 2);
+  window.reset();
+  QCoreApplication::processEvents();
+}

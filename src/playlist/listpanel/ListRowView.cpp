@@ -32,12 +32,18 @@ QString PlainToolTip(const QString& text) {
          QStringLiteral("</p>");
 }
 
+// The labels and the check box show only their text and mark over the row's
+// picture, whatever background the window's skin gives widgets; everything
+// else (font, colour, indicator) still comes from the skin.
+const QString kSeeThrough = QStringLiteral("background: transparent;");
+
 QLabel* MakeLabel(QWidget* parent, const char* name, Qt::Alignment align) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(align | Qt::AlignTop);
   label->setWordWrap(false);
+  label->setStyleSheet(kSeeThrough);
   return label;
 }
 
@@ -51,6 +57,7 @@ TCnAppStoreBoxView::TCnAppStoreBoxView(TCnScroolStoreBox* list)
       geshou_(MakeLabel(this, "geshou", Qt::AlignRight)) {
   setObjectName(QStringLiteral("TCnAppStoreBox"));
   checkbox_->setObjectName(QStringLiteral("checkbox"));
+  checkbox_->setStyleSheet(kSeeThrough);
   // Recycled rows must not carry keyboard focus from one song to another.
   checkbox_->setFocusPolicy(Qt::NoFocus);
   // Qt drops plain moves at a widget without tracking; these pass them on to
