@@ -96,11 +96,13 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
   if (headerSize >= kHeaderSize && headerSize < limit) limit = headerSize;
   const uint32_t count = tags::LittleEndian(hv, 24, 4);
 
+  tags::FileWindow region(file, 0, limit);
   uint64_t pos = kHeaderSize;
   try {
+    std::string oh;
+    std::string body;
     for (uint32_t i = 0; i < count && limit - pos >= kObjectHeaderSize; ++i) {
-      std::array<char, kObjectHeaderSize> oh{};
-      switch (file.ReadAt(pos, oh.data(), oh.size())) {
+      switch (region.Read(pos, kObjectHeaderSize, oh)) {
         case TagFile::Status::Ok:
           break;
         case TagFile::Status::Short:
@@ -108,19 +110,22 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
         case TagFile::Status::Error:
           return TagResult::ReadError;
       }
-      std::string_view ov(oh.data(), oh.size());
-      const uint64_t size = LittleEndian64(ov, 16);
+      const uint64_t size = LittleEndian64(oh, 16);
       // A size below the object header would never move on.
       if (size < kObjectHeaderSize) break;
       const bool fits = size <= limit - pos;
-      const bool content = std::memcmp(ov.data(), kContentDescription, kGuidSize) == 0;
-      const bool extended = std::memcmp(ov.data(), kExtendedContentDescription, kGuidSize) == 0;
+      const bool content = std::memcmp(oh.data(), kContentDescription, kGuidSize) == 0;
+      const bool extended = std::memcmp(oh.data(), kExtendedContentDescription, kGuidSize) == 0;
       if (content || extended) {
-        std::string body;
+        // A damaged last object is read as far as it goes, then the walk ends.
         uint64_t bodySize = (fits ? size : limit - pos) - kObjectHeaderSize;
-        if (file.ReadUpTo(pos + kObjectHeaderSize, static_cast<size_t>(bodySize), body) ==
-            TagFile::Status::Error) {
-          return TagResult::ReadError;
+        switch (region.Read(pos + kObjectHeaderSize, static_cast<size_t>(bodySize), body)) {
+          case TagFile::Status::Ok:
+            break;
+          case TagFile::Status::Short:
+            return TagResult::Ok;
+          case TagFile::Status::Error:
+            return TagResult::ReadError;
         }
         if (content) {
           ReadContentDescription(body);

@@ -76,7 +76,9 @@ TagResult TID3v2Tag::ReadFromFile(const std::string& path) {
   // itself and only the wanted ones are read, so a large picture costs nothing.
   // With it, frame sizes count the resynchronised bytes: the tag is read whole
   // (never more than the file holds) and walked in memory.
-  FrameSource source{&file, {}, std::min<uint64_t>(size, file.Size() - kV2HeaderSize)};
+  tags::FileWindow window(file, kV2HeaderSize,
+                          std::min<uint64_t>(size, file.Size() - kV2HeaderSize));
+  FrameSource source{&window, {}, window.Size()};
   try {
     if (version < 4 && (flags & kUnsync)) {
       std::string raw;
@@ -98,12 +100,9 @@ TagResult TID3v2Tag::ReadFromFile(const std::string& path) {
 }
 
 TagFile::Status TID3v2Tag::FrameSource::Read(uint64_t offset, size_t n, std::string& out) {
-  if (file == nullptr) {
-    out.assign(memory, static_cast<size_t>(offset), n);
-    return TagFile::Status::Ok;
-  }
-  out.resize(n);
-  return file->ReadAt(kV2HeaderSize + offset, out.data(), n);
+  if (file != nullptr) return file->Read(offset, n, out);
+  out.assign(memory, static_cast<size_t>(offset), n);
+  return TagFile::Status::Ok;
 }
 
 TagResult TID3v2Tag::ReadFrames(FrameSource& source, uint8_t flags) {

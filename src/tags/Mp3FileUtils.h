@@ -51,7 +51,7 @@ class TID3v2Tag {
   // The bytes after the tag header: the file itself, or the resynchronised tag
   // in memory. Offsets are measured by the caller against `size`.
   struct FrameSource {
-    tags::TagFile* file;
+    tags::FileWindow* file;
     std::string memory;
     uint64_t size;
     tags::TagFile::Status Read(uint64_t offset, size_t n, std::string& out);

@@ -80,6 +80,25 @@ TagFile::Status TagFile::ReadUpTo(uint64_t offset, size_t n, std::string& out) {
   return s == Status::Short ? Status::Ok : s;
 }
 
+TagFile::Status FileWindow::Read(uint64_t offset, size_t n, std::string& out) {
+  constexpr size_t kWindow = 16 * 1024;
+  if (n > kWindow) {
+    out.resize(n);
+    return file_.ReadAt(base_ + offset, out.data(), n);
+  }
+  if (offset < windowStart_ || offset + n > windowStart_ + window_.size()) {
+    windowStart_ = offset;
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kWindow, size_ - offset));
+    if (file_.ReadUpTo(base_ + offset, want, window_) == TagFile::Status::Error) {
+      window_.clear();
+      return TagFile::Status::Error;
+    }
+    if (window_.size() < n) return TagFile::Status::Short;
+  }
+  out.assign(window_, static_cast<size_t>(offset - windowStart_), n);
+  return TagFile::Status::Ok;
+}
+
 std::u16string CleanTagText(std::u16string text) {
   auto trim = [](std::u16string& t) {
     size_t b = 0;

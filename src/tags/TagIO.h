@@ -63,6 +63,25 @@ class TagFile {
   std::string error_;
 };
 
+// Reads a region [base, base + size) of a file through a window of 16 KB, so a
+// walk over many small records costs one system call per window, not per
+// record. Reads larger than the window go straight to the file.
+class FileWindow {
+ public:
+  FileWindow(TagFile& file, uint64_t base, uint64_t size) : file_(file), base_(base), size_(size) {}
+  uint64_t Size() const { return size_; }
+  // Exactly `n` bytes at `offset` of the region, which the caller has measured
+  // against Size(). Short when the file has shrunk.
+  TagFile::Status Read(uint64_t offset, size_t n, std::string& out);
+
+ private:
+  TagFile& file_;
+  uint64_t base_;
+  uint64_t size_;
+  std::string window_;
+  uint64_t windowStart_ = 0;
+};
+
 // Removes characters up to U+0020 (blanks, control characters, NUL) at both
 // ends, then cuts at a NUL left inside: what follows a NUL in a tag field is
 // either a further value or leftover bytes, never part of the title.
