@@ -20,7 +20,9 @@ namespace {
 // on writing, avoids truncating something we could not read whole.
 constexpr std::uintmax_t kMaxFileSize = 64u * 1024 * 1024;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view TrimView(std::string_view s) {
   size_t b = 0;
@@ -48,7 +50,9 @@ size_t CharLen(std::string_view s, size_t i) {
   return 2;
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Case-insensitive for ASCII letters, exact for every other character.
 bool SameName(std::string_view a, std::string_view b) {
@@ -194,7 +198,9 @@ ReadResult ReadWhole(const fs::path& path, std::string& out) {
   return ReadResult::Ok;
 }
 
-std::string Describe(int err) { return std::strerror(err); }
+std::string Describe(int err) {
+  return std::strerror(err);
+}
 
 class Fd {
  public:
@@ -395,9 +401,9 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     throw lyrano::FileError("Cannot open file \"" + target.string() + "\". Not readable");
   }
 
-  const std::string eol = content.find("\r\n") != std::string::npos  ? "\r\n"
+  const std::string eol = content.find("\r\n") != std::string::npos ? "\r\n"
                           : content.find('\n') != std::string::npos ? "\n"
-                                                                     : "\r\n";
+                                                                    : "\r\n";
   const std::string encoded = EncodeValue(value);
   auto lines = SplitLines(content);
 

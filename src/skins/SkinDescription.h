@@ -57,7 +57,7 @@ struct TSkinPictures {
 
 struct TSkinFormInfo {
   int CaptionHeight = 26;
-  int CaptionBarLeft = 0;   // slice widths of the caption picture
+  int CaptionBarLeft = 0;  // slice widths of the caption picture
   int CaptionBarRight = 0;
   TRgb CaptionColor1{58, 58, 62};
   TRgb CaptionColor2{34, 34, 38};

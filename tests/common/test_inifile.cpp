@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "support/TestSupport.h"
 #include "common/IniFile.h"
 #include "common/errors.h"
+#include "support/TestSupport.h"
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -62,7 +62,8 @@ TEST(IniFileRead, CaseFoldingLeavesDoubleByteCharactersExact) {
   TempDir dir;
   // GB18030 trail bytes can be ASCII letters: \x81\x41 and \x81\x61 are two
   // different characters and must not be folded into one name.
-  WriteFile(dir / "c.ini", "[\x81\x41]\nk=upper\n[\x81\x61]\nk=lower\n[\xC6\xA4\xB7\xF4]\nKey=\xD6\xD0\n");
+  WriteFile(dir / "c.ini",
+            "[\x81\x41]\nk=upper\n[\x81\x61]\nk=lower\n[\xC6\xA4\xB7\xF4]\nKey=\xD6\xD0\n");
   TIniFile ini(dir / "c.ini");
   EXPECT_EQ(ini.ReadString("\x81\x41", "k", ""), "upper");
   EXPECT_EQ(ini.ReadString("\x81\x61", "k", ""), "lower");
@@ -75,13 +76,27 @@ TEST(IniFileRead, IntegerForms) {
     int32_t expected;  // -7 is the default
   };
   const Row rows[] = {
-      {"405", 405},          {"  188 ", 188},          {"-12", -12},
-      {"+5", 5},             {"0xFF0000", 16711680},   {"0XFF0000", 16711680},
-      {"$FF0000", 16711680}, {"$ff", 255},             {"16711680", 16711680},
-      {"0xFFFFFFFF", -1},    {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-      {"2147483648", -7},    {"0x100000000", -7},      {"12abc", -7},
-      {"abc", -7},           {"", -7},                 {"0x", -7},
-      {"$", -7},             {"1.5", -7},              {"- 5", -7},
+      {"405", 405},
+      {"  188 ", 188},
+      {"-12", -12},
+      {"+5", 5},
+      {"0xFF0000", 16711680},
+      {"0XFF0000", 16711680},
+      {"$FF0000", 16711680},
+      {"$ff", 255},
+      {"16711680", 16711680},
+      {"0xFFFFFFFF", -1},
+      {"2147483647", 2147483647},
+      {"-2147483648", INT32_MIN},
+      {"2147483648", -7},
+      {"0x100000000", -7},
+      {"12abc", -7},
+      {"abc", -7},
+      {"", -7},
+      {"0x", -7},
+      {"$", -7},
+      {"1.5", -7},
+      {"- 5", -7},
       {"1 2", -7},
   };
   TempDir dir;
@@ -149,7 +164,8 @@ TEST(IniFileWrite, NewKeysAndSections) {
   EXPECT_EQ(ReadFile(dir / "a.ini"), "[a]\nx=1\nnew=v\n\n; about b\n[b]\ny=2\n[a]\nz=-4");
   // New section at the end; the unterminated last line gets the file's line end.
   a.WriteString("c", "k", "v");
-  EXPECT_EQ(ReadFile(dir / "a.ini"), "[a]\nx=1\nnew=v\n\n; about b\n[b]\ny=2\n[a]\nz=-4\n\n[c]\nk=v\n");
+  EXPECT_EQ(ReadFile(dir / "a.ini"),
+            "[a]\nx=1\nnew=v\n\n; about b\n[b]\ny=2\n[a]\nz=-4\n\n[c]\nk=v\n");
 
   // Missing file: created with CR LF line ends.
   TIniFile m(dir / "Main.ini");
@@ -165,8 +181,12 @@ TEST(IniFileWrite, NewKeysAndSections) {
 TEST(IniFileWrite, ValuesRoundTrip) {
   TempDir dir;
   TIniFile ini(dir / "v.ini");
-  const std::string values[] = {"  lead and trail  ", "\"quoted\"", "'single'", "a=b;c",
-                                "\xCE\xD2\xC3\xC7\xB5\xC4\xB8\xE8", ""};
+  const std::string values[] = {"  lead and trail  ",
+                                "\"quoted\"",
+                                "'single'",
+                                "a=b;c",
+                                "\xCE\xD2\xC3\xC7\xB5\xC4\xB8\xE8",
+                                ""};
   for (size_t i = 0; i < std::size(values); ++i) {
     ini.WriteString("v", "k" + std::to_string(i), values[i]);
   }

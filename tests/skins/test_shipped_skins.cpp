@@ -62,7 +62,8 @@ TEST(ShippedSkins, EveryFileIsThereAndFitsItsControl) {
     }
     for (const auto& b : skins::kSkinButtons) {
       for (const char* suffix : {"up.bmp", "hot.bmp"}) {
-        const QString file = QString::fromUtf8(b.Name.data(), static_cast<int>(b.Name.size())) + suffix;
+        const QString file =
+            QString::fromUtf8(b.Name.data(), static_cast<int>(b.Name.size())) + suffix;
         QImage img(dir + file, "BMP");
         ASSERT_FALSE(img.isNull()) << file.toStdString();
         EXPECT_EQ(img.size(), QSize(b.Width, b.Height)) << file.toStdString();
@@ -97,7 +98,9 @@ TEST(ShippedSkins, LookClearlyDifferent) {
     rows << meanLightness(QImage(kData + "/" + skin + "/Listback_1.bmp"));
   }
   // At least one light and one dark skin among those shipped.
-  EXPECT_GT(*std::max_element(rows.begin(), rows.end()) - *std::min_element(rows.begin(), rows.end()), 100);
+  EXPECT_GT(
+      *std::max_element(rows.begin(), rows.end()) - *std::min_element(rows.begin(), rows.end()),
+      100);
 }
 
 }  // namespace

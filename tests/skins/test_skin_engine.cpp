@@ -23,13 +23,14 @@ using testsupport::WriteFile;
 
 namespace {
 
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+QString Q(const std::filesystem::path& p) {
+  return QString::fromStdString(p.string());
+}
 
 std::string SkinIni(int captionHeight, const std::string& extraPictures = "") {
   return "[VERSION]\r\nFormat=1\r\nName=Test\r\n"
          "[PICTURES]\r\n" +
-         extraPictures +
-         "[FORMINFO]\r\nCaptionHeight=" + std::to_string(captionHeight) +
+         extraPictures + "[FORMINFO]\r\nCaptionHeight=" + std::to_string(captionHeight) +
          "\r\nFrameWidth=1\r\n"
          "[SKINOBJECTS]\r\nButtonWidth=18\r\nButtonHeight=16\r\n"
          "[SKINCONTROLS]\r\nEditBack=#102030\r\nMenuBack=#405060\r\n";
@@ -90,8 +91,9 @@ TEST(SkinData, PicturesFeedTheStyleSheetsAndMissingOnesFallBackToColours) {
   WritePng(dir / "off.png", 13, 13, Qt::gray);
   WritePng(dir / "bar.png", 60, 26, Qt::darkGray);
   WriteFile(dir / "broken.png", "not a picture");
-  WriteFile(dir / "skin.ini", SkinIni(26, "CheckOn=on.png\r\nCheckOff=off.png\r\nCaptionBar=bar.png\r\n"
-                                          "ComboArrow=broken.png\r\nScrollUp=gone.png\r\n"));
+  WriteFile(dir / "skin.ini", SkinIni(26,
+                                      "CheckOn=on.png\r\nCheckOff=off.png\r\nCaptionBar=bar.png\r\n"
+                                      "ComboArrow=broken.png\r\nScrollUp=gone.png\r\n"));
   TspSkinData data;
   ASSERT_TRUE(data.LoadFromFile(Q(dir / "skin.ini")));
   EXPECT_FALSE(data.CaptionBarPicture().isNull());
@@ -103,9 +105,9 @@ TEST(SkinData, PicturesFeedTheStyleSheetsAndMissingOnesFallBackToColours) {
   EXPECT_TRUE(data.CheckBoxStyleSheet().contains(Q(dir / "off.png")));
   EXPECT_FALSE(sheet.contains("broken.png"));
   EXPECT_FALSE(sheet.contains("gone.png"));
-  for (const char* selector : {"QLineEdit", "QComboBox", "QCheckBox::indicator", "QPushButton",
-                               "QTabBar::tab", "QTabWidget::pane", "QScrollBar:vertical", "QMenu",
-                               "QMenu::item:selected", "QToolTip"}) {
+  for (const char* selector :
+       {"QLineEdit", "QComboBox", "QCheckBox::indicator", "QPushButton", "QTabBar::tab",
+        "QTabWidget::pane", "QScrollBar:vertical", "QMenu", "QMenu::item:selected", "QToolTip"}) {
     EXPECT_TRUE(sheet.contains(selector)) << selector;
   }
   // Qt accepts the sheet: a widget styled with it gets the skin's colours.
@@ -244,8 +246,9 @@ TEST(SkinForm, SystemMenuGetsTheStandardItemsFirst) {
   w.skinForm->SetSystemMenu(&menu);
   const QList<QAction*> items = menu.actions();
   ASSERT_EQ(items.size(), 9);
-  const QStringList expected{QStringLiteral("还原"), QStringLiteral("最小化"), QStringLiteral("卷起"),
-                             QStringLiteral("最小化到托盘"), QStringLiteral("关闭")};
+  const QStringList expected{QStringLiteral("还原"), QStringLiteral("最小化"),
+                             QStringLiteral("卷起"), QStringLiteral("最小化到托盘"),
+                             QStringLiteral("关闭")};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(items[i]->text(), expected[i]);
   EXPECT_TRUE(items[5]->isSeparator());
   EXPECT_EQ(items[6]->text(), QStringLiteral("播放"));

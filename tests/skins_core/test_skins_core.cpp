@@ -15,17 +15,19 @@ using testsupport::WriteFile;
 
 namespace {
 
-std::string AppDirOf(const TempDir& dir) { return dir.path().string() + "/"; }
+std::string AppDirOf(const TempDir& dir) {
+  return dir.path().string() + "/";
+}
 
 TEST(SkinCatalogue, FolderNameRule) {
   struct Row {
     const char* name;
     bool skin;
   };
-  const Row rows[] = {{"skin", true},      {"myskin", true},  {"skin_blue", true},
-                      {"xskinx", true},    {"Skin2", false},  {"SKIN", false},
-                      {".skin", false},    {"sk in", false},  {"", false},
-                      {"..", false},       {"ski", false},    {"\xC6\xA4\xB7\xF4skin", true}};
+  const Row rows[] = {{"skin", true},   {"myskin", true}, {"skin_blue", true},
+                      {"xskinx", true}, {"Skin2", false}, {"SKIN", false},
+                      {".skin", false}, {"sk in", false}, {"", false},
+                      {"..", false},    {"ski", false},   {"\xC6\xA4\xB7\xF4skin", true}};
   for (const auto& r : rows) EXPECT_EQ(skins::IsSkinFolderName(r.name), r.skin) << r.name;
 }
 
@@ -117,8 +119,8 @@ TEST(SkinLayout, DefaultsAndValues) {
 TEST(SkinLayout, RequiredFilesOfACompleteSkin) {
   auto files = skins::RequiredSkinFiles();
   EXPECT_EQ(files.size(), 2u + 6u + 12u + 4u);
-  for (const char* f : {"skin.ini", "skinEx.ini", "laba.png", "soup.bmp", "pushhot.bmp",
-                        "Listback_3.bmp"}) {
+  for (const char* f :
+       {"skin.ini", "skinEx.ini", "laba.png", "soup.bmp", "pushhot.bmp", "Listback_3.bmp"}) {
     EXPECT_NE(std::find(files.begin(), files.end(), f), files.end()) << f;
   }
 }
@@ -209,13 +211,20 @@ TEST(SkinDescription, ColourForms) {
     std::optional<skins::TRgb> rgb;
   };
   const Row rows[] = {
-      {"#FF0000", skins::TRgb{255, 0, 0}},  {"#00ff7f", skins::TRgb{0, 255, 127}},
-      {"#F00", skins::TRgb{255, 0, 0}},     {"16711680", skins::TRgb{0, 0, 255}},
-      {"0xFF0000", skins::TRgb{0, 0, 255}}, {"$FF", skins::TRgb{255, 0, 0}},
-      {"#GG0000", std::nullopt},            {"#FF00", std::nullopt},
-      {"red", std::nullopt},                {"16777216", std::nullopt},
-      {"-1", std::nullopt},                 {"", std::nullopt},
-      {"0x", std::nullopt},                 {"99999999999999999999", std::nullopt},
+      {"#FF0000", skins::TRgb{255, 0, 0}},
+      {"#00ff7f", skins::TRgb{0, 255, 127}},
+      {"#F00", skins::TRgb{255, 0, 0}},
+      {"16711680", skins::TRgb{0, 0, 255}},
+      {"0xFF0000", skins::TRgb{0, 0, 255}},
+      {"$FF", skins::TRgb{255, 0, 0}},
+      {"#GG0000", std::nullopt},
+      {"#FF00", std::nullopt},
+      {"red", std::nullopt},
+      {"16777216", std::nullopt},
+      {"-1", std::nullopt},
+      {"", std::nullopt},
+      {"0x", std::nullopt},
+      {"99999999999999999999", std::nullopt},
   };
   for (const auto& r : rows) EXPECT_EQ(skins::ParseSkinColor(r.text), r.rgb) << r.text;
 }

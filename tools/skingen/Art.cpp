@@ -171,7 +171,8 @@ QImage DrawControlBar(const Theme& t) {
     // A lit lower rim makes the well look recessed.
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(WithAlpha(t.panelShine, 70), 1));
-    p.drawArc(QRectF(centre.x() - r - 1, centre.y() - r - 1, 2 * r + 2, 2 * r + 2), 200 * 16, 140 * 16);
+    p.drawArc(QRectF(centre.x() - r - 1, centre.y() - r - 1, 2 * r + 2, 2 * r + 2), 200 * 16,
+              140 * 16);
   };
   well({27.5, 13}, 10.5, true);
   well({71, 12.5}, 9, false);
@@ -260,10 +261,12 @@ QImage DrawLogoBack(const Theme& t) {
   // The cover's soft shadow and frame; the logo is drawn at (11, 10), 73 x 73.
   for (int i = 5; i >= 1; --i) {
     p.setBrush(QColor(0, 0, 0, 14 + 6 * (5 - i)));
-    p.drawRoundedRect(QRectF(11 - i * 0.6 + 1.5, 10 - i * 0.4 + 2.5, 73 + i * 1.2, 73 + i * 1.2), 3, 3);
+    p.drawRoundedRect(QRectF(11 - i * 0.6 + 1.5, 10 - i * 0.4 + 2.5, 73 + i * 1.2, 73 + i * 1.2), 3,
+                      3);
   }
   p.setBrush(t.coverA);
-  p.setPen(QPen(t.cover == CoverStyle::Equalizer ? QColor(0, 0, 0, 220) : QColor(255, 255, 255), 1));
+  p.setPen(
+      QPen(t.cover == CoverStyle::Equalizer ? QColor(0, 0, 0, 220) : QColor(255, 255, 255), 1));
   p.drawRect(QRectF(10.5, 9.5, 74, 74));
   return img;
 }

@@ -27,8 +27,8 @@ QImage DrawButtonFace(const Theme& t, const QString& name, bool hot, const QImag
 QImage DrawListBack(const Theme& t, int index);  // 260 x 20
 
 // Pictures skin.ini names.
-QImage DrawCaptionBar(const Theme& t);      // 48 x captionHeight, slices 12 / 12
-QImage DrawCaptionButtons(const Theme& t);  // 4 x 18 wide, 3 x 16 high
+QImage DrawCaptionBar(const Theme& t);                     // 48 x captionHeight, slices 12 / 12
+QImage DrawCaptionButtons(const Theme& t);                 // 4 x 18 wide, 3 x 16 high
 QImage DrawCheck(const Theme& t, bool checked, bool hot);  // 13 x 13
 QImage DrawArrow(const Theme& t, bool up, const QColor& color);  // 9 x 6
 

@@ -10,7 +10,9 @@ namespace skingen {
 
 namespace {
 
-QColor WinColor(int v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+QColor WinColor(int v) {
+  return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
 
 // skin.ini and skinEx.ini as plain key lists (our own files: simple syntax).
 QHash<QString, QString> ReadIni(const QString& path) {
@@ -53,7 +55,8 @@ void Gauge(QPainter& p, QRect r, QColor back, QColor border, QColor bar, double 
   p.setPen(border);
   p.setBrush(back);
   p.drawRect(r.adjusted(0, 0, -1, -1));
-  p.fillRect(QRect(r.left() + 1, r.top() + 1, int((r.width() - 2) * fraction), r.height() - 2), bar);
+  p.fillRect(QRect(r.left() + 1, r.top() + 1, int((r.width() - 2) * fraction), r.height() - 2),
+             bar);
 }
 
 }  // namespace
@@ -161,9 +164,12 @@ QImage DrawPreview(const QString& dataDir, const QString& folder) {
     p.drawText(QRect(tx, i == 0 ? 165 : 167, tw, 21), Qt::AlignCenter, tabs[i]);
     tx += tw + 1;
   }
-  const char* rows[][2] = {{"Morning Light", "Aster"},      {"Slow River", "Lin Qiao"},
-                           {"Paper Moon", "The Wanderers"}, {"海边的风", "林桥"},
-                           {"Northern Line", "Aster"},      {"Glass Garden", "Mira"},
+  const char* rows[][2] = {{"Morning Light", "Aster"},
+                           {"Slow River", "Lin Qiao"},
+                           {"Paper Moon", "The Wanderers"},
+                           {"海边的风", "林桥"},
+                           {"Northern Line", "Aster"},
+                           {"Glass Garden", "Mira"},
                            {"夜航", "陈默"}};
   p.setFont(Font(12));
   for (int i = 0; i < 7; ++i) {

@@ -23,8 +23,12 @@ constexpr Button kButtons[] = {
 };
 constexpr int kBarLeft = 157, kBarTop = 55;
 
-QString Hex(const QColor& c) { return c.name(QColor::HexRgb).toUpper(); }
-int WinColor(const QColor& c) { return c.blue() * 65536 + c.green() * 256 + c.red(); }
+QString Hex(const QColor& c) {
+  return c.name(QColor::HexRgb).toUpper();
+}
+int WinColor(const QColor& c) {
+  return c.blue() * 65536 + c.green() * 256 + c.red();
+}
 
 bool SavePng(const QImage& img, const QString& path, QString* error) {
   if (img.save(path, "PNG")) return true;

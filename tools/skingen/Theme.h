@@ -15,11 +15,11 @@ struct Theme {
   CoverStyle cover = CoverStyle::Equalizer;
 
   // Window
-  QColor client;        // client background
-  QColor text;          // label text
+  QColor client;  // client background
+  QColor text;    // label text
   QColor textDim;
   QColor disabledText;
-  QColor accent;        // the skin's signature colour
+  QColor accent;  // the skin's signature colour
   QColor accentLight;
   QColor accentDark;
   int captionHeight = 26;

@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
   }
   QString error;
   if (!QDir().mkpath(out) || !skingen::WriteAppIcon(out, &error)) {
-    std::fprintf(stderr, "skingen: %s\n", qPrintable(error.isEmpty() ? "cannot create " + out : error));
+    std::fprintf(stderr, "skingen: %s\n",
+                 qPrintable(error.isEmpty() ? "cannot create " + out : error));
     return 1;
   }
   for (const skingen::Theme& theme : {skingen::GraphiteTheme(), skingen::JadeTheme()}) {

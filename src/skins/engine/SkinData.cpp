@@ -14,7 +14,9 @@ namespace {
 // Pictures of a skin are small; a larger one is a mistake or hostile.
 constexpr int kMaxPictureSide = 2048;
 
-QString FromAnsi(const std::string& s) { return QString::fromStdString(cp::AnsiToUtf8(s)); }
+QString FromAnsi(const std::string& s) {
+  return QString::fromStdString(cp::AnsiToUtf8(s));
+}
 
 QString Css(const skins::TRgb& c) {
   return QStringLiteral("#%1%2%3")
@@ -23,7 +25,9 @@ QString Css(const skins::TRgb& c) {
       .arg(c.b, 2, 16, QLatin1Char('0'));
 }
 
-QString Css(const QColor& c) { return c.name(QColor::HexRgb); }
+QString Css(const QColor& c) {
+  return c.name(QColor::HexRgb);
+}
 
 // Characters that would end a quoted style sheet value or a rule.
 QString CssSafe(QString s) {
@@ -39,7 +43,8 @@ QString CssSafe(QString s) {
 QImage ReadPicture(const QString& path, QString* why) {
   QImageReader reader(path);
   if (!reader.canRead()) {
-    *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded") : QStringLiteral("is missing");
+    *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded")
+                                   : QStringLiteral("is missing");
     return {};
   }
   QSize size = reader.size();
@@ -150,18 +155,19 @@ QString TspSkinData::EditStyleSheet() const {
 
 QString TspSkinData::ComboBoxStyleSheet() const {
   const auto& c = desc_.Controls;
-  QString s = QStringLiteral(
-                  "QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: %4px;"
-                  " padding: 1px 18px 1px 4px; }\n"
-                  "QComboBox:hover, QComboBox:focus { border-color: %5; }\n"
-                  "QComboBox:disabled { color: %6; }\n"
-                  "QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: top right;"
-                  " width: 16px; border-left: 1px solid %3; }\n"
-                  "QComboBox QAbstractItemView { background: %7; color: %2; border: 1px solid %3;"
-                  " selection-background-color: %8; selection-color: %9; outline: 0px; }\n")
-                  .arg(Css(c.ComboBack), Css(c.TextColor), Css(c.ComboBorder),
-                       QString::number(c.Radius), Css(c.EditFocusBorder), Css(c.DisabledTextColor),
-                       Css(c.ComboPopupBack), Css(c.SelectionBack), Css(c.SelectionText));
+  QString s =
+      QStringLiteral(
+          "QComboBox { background: %1; color: %2; border: 1px solid %3; border-radius: %4px;"
+          " padding: 1px 18px 1px 4px; }\n"
+          "QComboBox:hover, QComboBox:focus { border-color: %5; }\n"
+          "QComboBox:disabled { color: %6; }\n"
+          "QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: top right;"
+          " width: 16px; border-left: 1px solid %3; }\n"
+          "QComboBox QAbstractItemView { background: %7; color: %2; border: 1px solid %3;"
+          " selection-background-color: %8; selection-color: %9; outline: 0px; }\n")
+          .arg(Css(c.ComboBack), Css(c.TextColor), Css(c.ComboBorder), QString::number(c.Radius),
+               Css(c.EditFocusBorder), Css(c.DisabledTextColor), Css(c.ComboPopupBack),
+               Css(c.SelectionBack), Css(c.SelectionText));
   const QString arrow = PictureUrl(desc_.Pictures.ComboArrow);
   if (!arrow.isEmpty()) s += QStringLiteral("QComboBox::down-arrow { image: %1; }\n").arg(arrow);
   return s;
@@ -179,9 +185,10 @@ QString TspSkinData::CheckBoxStyleSheet() const {
   if (!off.isEmpty() && !on.isEmpty()) {
     const QString offHot = PictureUrl(p.CheckOffHot);
     const QString onHot = PictureUrl(p.CheckOnHot);
-    s += QStringLiteral("QCheckBox::indicator { width: 13px; height: 13px; }\n"
-                        "QCheckBox::indicator:unchecked { image: %1; }\n"
-                        "QCheckBox::indicator:checked { image: %2; }\n")
+    s += QStringLiteral(
+             "QCheckBox::indicator { width: 13px; height: 13px; }\n"
+             "QCheckBox::indicator:unchecked { image: %1; }\n"
+             "QCheckBox::indicator:checked { image: %2; }\n")
              .arg(off, on);
     if (!offHot.isEmpty()) {
       s += QStringLiteral("QCheckBox::indicator:unchecked:hover { image: %1; }\n").arg(offHot);
@@ -227,29 +234,30 @@ QString TspSkinData::TabStyleSheet() const {
              "QTabBar::tab:hover:!selected { background: %5; }\n"
              "QTabBar::tab:selected { background: %6; color: %7; }\n"
              "QTabBar::tab:!selected { margin-top: 2px; }\n")
-      .arg(Css(c.TabPaneBack), Css(c.TabBorder), Css(c.TabBack), Css(c.TabText),
-           Css(c.TabHotBack), Css(c.TabActiveBack), Css(c.TabActiveText));
+      .arg(Css(c.TabPaneBack), Css(c.TabBorder), Css(c.TabBack), Css(c.TabText), Css(c.TabHotBack),
+           Css(c.TabActiveBack), Css(c.TabActiveText));
 }
 
 QString TspSkinData::ScrollBarStyleSheet() const {
   const auto& c = desc_.Controls;
-  QString s = QStringLiteral(
-                  "QScrollBar:vertical { background: %1; border: none; margin: 14px 0px 14px 0px; }\n"
-                  "QScrollBar::handle:vertical { background: %2; min-height: 18px;"
-                  " border-radius: 3px; margin: 1px 4px; }\n"
-                  "QScrollBar::handle:vertical:hover { background: %3; }\n"
-                  "QScrollBar::sub-line:vertical { subcontrol-origin: margin;"
-                  " subcontrol-position: top; height: 14px; background: %1; border: none; }\n"
-                  "QScrollBar::add-line:vertical { subcontrol-origin: margin;"
-                  " subcontrol-position: bottom; height: 14px; background: %1; border: none; }\n"
-                  "QScrollBar:horizontal { background: %1; border: none; margin: 0px; }\n"
-                  "QScrollBar::handle:horizontal { background: %2; min-width: 18px;"
-                  " border-radius: 3px; margin: 4px 1px; }\n"
-                  "QScrollBar::handle:horizontal:hover { background: %3; }\n"
-                  "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal"
-                  " { width: 0px; border: none; }\n"
-                  "QScrollBar::add-page, QScrollBar::sub-page { background: none; }\n")
-                  .arg(Css(c.ScrollTrack), Css(c.ScrollHandle), Css(c.ScrollHandleHot));
+  QString s =
+      QStringLiteral(
+          "QScrollBar:vertical { background: %1; border: none; margin: 14px 0px 14px 0px; }\n"
+          "QScrollBar::handle:vertical { background: %2; min-height: 18px;"
+          " border-radius: 3px; margin: 1px 4px; }\n"
+          "QScrollBar::handle:vertical:hover { background: %3; }\n"
+          "QScrollBar::sub-line:vertical { subcontrol-origin: margin;"
+          " subcontrol-position: top; height: 14px; background: %1; border: none; }\n"
+          "QScrollBar::add-line:vertical { subcontrol-origin: margin;"
+          " subcontrol-position: bottom; height: 14px; background: %1; border: none; }\n"
+          "QScrollBar:horizontal { background: %1; border: none; margin: 0px; }\n"
+          "QScrollBar::handle:horizontal { background: %2; min-width: 18px;"
+          " border-radius: 3px; margin: 4px 1px; }\n"
+          "QScrollBar::handle:horizontal:hover { background: %3; }\n"
+          "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal"
+          " { width: 0px; border: none; }\n"
+          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }\n")
+          .arg(Css(c.ScrollTrack), Css(c.ScrollHandle), Css(c.ScrollHandleHot));
   const QString up = PictureUrl(desc_.Pictures.ScrollUp);
   const QString down = PictureUrl(desc_.Pictures.ScrollDown);
   if (!up.isEmpty()) s += QStringLiteral("QScrollBar::up-arrow:vertical { image: %1; }\n").arg(up);
@@ -274,7 +282,8 @@ QString TspSkinData::MenuStyleSheet() const {
 
 QString TspSkinData::ToolTipStyleSheet() const {
   const auto& c = desc_.Controls;
-  return QStringLiteral("QToolTip { background: %1; color: %2; border: 1px solid %3; padding: 2px; }\n")
+  return QStringLiteral(
+             "QToolTip { background: %1; color: %2; border: 1px solid %3; padding: 2px; }\n")
       .arg(Css(c.TooltipBack), Css(c.TooltipText), Css(c.TooltipBorder));
 }
 

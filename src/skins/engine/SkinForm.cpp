@@ -83,9 +83,9 @@ class TspCaptionButton : public QAbstractButton {
     }
     const auto& o = skin_->Description().Objects;
     if (row > 0) {
-      QColor back = TspSkinData::ToColor(row == 2 ? o.ButtonDownColor
-                                                  : (face_ == kFaceClose ? o.CloseHotColor
-                                                                         : o.ButtonHotColor));
+      QColor back = TspSkinData::ToColor(
+          row == 2 ? o.ButtonDownColor
+                   : (face_ == kFaceClose ? o.CloseHotColor : o.ButtonHotColor));
       p.setPen(Qt::NoPen);
       p.setBrush(back);
       p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
@@ -101,12 +101,14 @@ class TspCaptionButton : public QAbstractButton {
         p.drawLine(QPointF(c.x() - r, c.y() + r * 0.8), QPointF(c.x() + r, c.y() + r * 0.8));
         break;
       case kFaceRollUp:
-        p.drawPolyline(QPolygonF({QPointF(c.x() - r, c.y() + r * 0.5), QPointF(c.x(), c.y() - r * 0.5),
-                                  QPointF(c.x() + r, c.y() + r * 0.5)}));
+        p.drawPolyline(
+            QPolygonF({QPointF(c.x() - r, c.y() + r * 0.5), QPointF(c.x(), c.y() - r * 0.5),
+                       QPointF(c.x() + r, c.y() + r * 0.5)}));
         break;
       case kFaceRollDown:
-        p.drawPolyline(QPolygonF({QPointF(c.x() - r, c.y() - r * 0.5), QPointF(c.x(), c.y() + r * 0.5),
-                                  QPointF(c.x() + r, c.y() - r * 0.5)}));
+        p.drawPolyline(
+            QPolygonF({QPointF(c.x() - r, c.y() - r * 0.5), QPointF(c.x(), c.y() + r * 0.5),
+                       QPointF(c.x() + r, c.y() - r * 0.5)}));
         break;
       default:
         p.drawLine(QPointF(c.x() - r, c.y() - r), QPointF(c.x() + r, c.y() + r));
@@ -147,7 +149,8 @@ class TspSysMenuButton : public QAbstractButton {
     // No icon: three short bars, the usual menu sign.
     p.setPen(QPen(palette().color(QPalette::WindowText), 1.6, Qt::SolidLine, Qt::RoundCap));
     const qreal x0 = width() * 0.25, x1 = width() * 0.75;
-    for (qreal y : {height() * 0.3, height() * 0.5, height() * 0.7}) p.drawLine(QPointF(x0, y), QPointF(x1, y));
+    for (qreal y : {height() * 0.3, height() * 0.5, height() * 0.7})
+      p.drawLine(QPointF(x0, y), QPointF(x1, y));
   }
 
  private:
@@ -184,9 +187,9 @@ class TspCaptionBar : public QWidget {
     sysButton_->setGeometry(o.SysIconLeft, (h - icon) / 2, icon, icon);
     int x = width() - o.ButtonRightMargin - o.ButtonWidth;
     const int y = (h - o.ButtonHeight) / 2;
-    for (QAbstractButton* b : {static_cast<QAbstractButton*>(closeButton_),
-                               static_cast<QAbstractButton*>(rollButton_),
-                               static_cast<QAbstractButton*>(minButton_)}) {
+    for (QAbstractButton* b :
+         {static_cast<QAbstractButton*>(closeButton_), static_cast<QAbstractButton*>(rollButton_),
+          static_cast<QAbstractButton*>(minButton_)}) {
       b->setGeometry(x, y, o.ButtonWidth, o.ButtonHeight);
       x -= o.ButtonWidth + o.ButtonSpacing;
     }
@@ -335,11 +338,17 @@ TspDynamicSkinForm::~TspDynamicSkinForm() {
   if (form_) form_->removeEventFilter(this);
 }
 
-QWidget* TspDynamicSkinForm::ClientArea() const { return client_; }
+QWidget* TspDynamicSkinForm::ClientArea() const {
+  return client_;
+}
 
-int TspDynamicSkinForm::CaptionHeight() const { return skin_->CaptionHeight(); }
+int TspDynamicSkinForm::CaptionHeight() const {
+  return skin_->CaptionHeight();
+}
 
-int TspDynamicSkinForm::FrameWidth() const { return skin_->Description().FormInfo.FrameWidth; }
+int TspDynamicSkinForm::FrameWidth() const {
+  return skin_->Description().FormInfo.FrameWidth;
+}
 
 void TspDynamicSkinForm::ApplySkin() {
   if (!form_) return;
