@@ -153,7 +153,11 @@ struct ParsedLine {
 
 ParsedLine ParseLine(std::string_view text, bool first) {
   ParsedLine p;
-  if (first && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  size_t bom = 0;
+  if (first && text.substr(0, 3) == "\xEF\xBB\xBF") {
+    text.remove_prefix(3);
+    bom = 3;
+  }
   std::string_view t = TrimView(text);
   if (t.empty() || t[0] == ';') return p;
   if (t[0] == '[') {
@@ -173,7 +177,7 @@ ParsedLine ParseLine(std::string_view text, bool first) {
   p.value = Unquote(TrimView(text.substr(eq + 1)));
   size_t vs = eq + 1;
   while (vs < text.size() && (text[vs] == ' ' || text[vs] == '\t')) ++vs;
-  p.valueStart = vs;
+  p.valueStart = bom + vs;  // offset in the line as stored
   return p;
 }
 

@@ -178,6 +178,15 @@ TEST(IniFileWrite, NewKeysAndSections) {
   EXPECT_EQ(ReadFile(dir / "e.ini"), "[e]\r\non=1\r\n[f]\r\n");
 }
 
+TEST(IniFileWrite, KeepsAByteOrderMark) {
+  TempDir dir;
+  WriteFile(dir / "b.ini", "\xEF\xBB\xBF[skincfg]\r\nskindir=skin\r\n");
+  TIniFile ini(dir / "b.ini");
+  EXPECT_EQ(ini.ReadString("skincfg", "skindir", ""), "skin");
+  ini.WriteString("skincfg", "skindir", "skin_jade");
+  EXPECT_EQ(ReadFile(dir / "b.ini"), "\xEF\xBB\xBF[skincfg]\r\nskindir=skin_jade\r\n");
+}
+
 TEST(IniFileWrite, ValuesRoundTrip) {
   TempDir dir;
   TIniFile ini(dir / "v.ini");
