@@ -85,7 +85,7 @@ TCnScroolStoreBox::TCnScroolStoreBox(QWidget* owner, QScrollBar* scrollBar,
 
 TCnScroolStoreBox::~TCnScroolStoreBox() {
   // The row widgets outlive this body (Qt deletes them with the base class);
-  // they must not reach the rows from a late leave event.
+  // no late event may lead them to the rows, which go with the members.
   for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
 }
 
