@@ -1,0 +1,315 @@
+// lyrano-cli's online commands end to end against a loopback site, and the real
+// lyrano-demo service on a free port.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "online/IEgetHttp.h"
+#include "online/OnlineFixtures.h"
+#include "online/ResolveSong.h"
+#include "online/RuleSet.h"
+#include "online/Search.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+std::string Quote(std::string_view s) {
+  std::string out = "'";
+  for (char c : s) {
+    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return out + "'";
+}
+
+struct CliRun {
+  int rc;
+  std::string out;
+  std::string err;
+};
+
+// Runs lyrano-cli with the three addresses pointing at `base`.
+CliRun RunCli(const std::string& base, const std::string& args,
+              const std::string& rulePath = "/rules.html") {
+  testsupport::TempDir dir;
+  const auto errFile = dir / "stderr";
+  const std::string cmd = "LYRANO_RULE_URL=" + Quote(base + rulePath) +
+                          " LYRANO_SITE_URL=" + Quote(base) + " LYRANO_LYRIC_URL=" + Quote(base) +
+                          " " + Quote(testsupport::BuiltProgram("lyrano-cli").string()) + " " +
+                          args + " 2>" + Quote(errFile.string());
+  CliRun run;
+  run.rc = testsupport::RunCommand(cmd, &run.out);
+  run.err = testsupport::ReadFile(errFile);
+  return run;
+}
+
+// A small site: rule pages, one result page per keyword, song information,
+// the title lookup and lyric files.
+class CliSite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(std::filesystem::exists(testsupport::BuiltProgram("lyrano-cli")))
+        << "build lyrano-cli first";
+    auto& s = server_.server();
+    s.Get("/rules.html", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(onlinetest::RulePage(rules_, "1"), "text/html; charset=utf-8");
+    });
+    s.Get("/broken.html", [this](const httplib::Request&, httplib::Response& res) {
+      TRuleValues partial = rules_;
+      partial.jsurl.clear();
+      res.set_content(onlinetest::RulePage(partial, "3"), "text/html; charset=utf-8");
+    });
+    s.Get("/search", [](const httplib::Request& req, httplib::Response& res) {
+      const std::string key = req.get_param_value("key");
+      if (key == "none") return void(res.status = 404);
+      std::string page = "<a id='prev' href='/search?jump=0&amp;key=p'>";
+      page += "<ol id=\"hits\"><li><b data-id=\"11\"></b><span class=\"t\">" + key +
+              "</span><span class=\"s\">歌\t手</span></li>";
+      if (key == "bad") page += "<li><b data-id=\"x\"></b><span class=\"t\">t</span></li>";
+      page += "<li><span class=\"t\">二</span><i>nosinger</i></li></ol>";
+      res.set_content(page, "text/html; charset=utf-8");
+    });
+    s.Get("/info", [this](const httplib::Request& req, httplib::Response& res) {
+      const std::string id = req.get_param_value("id");
+      if (id != "11") return void(res.status = 404);
+      res.set_content(
+          R"({"mp3":")" + server_.url("/s/11.mp3") + R"(","xcode":"c0de","lrc":"/bdlrc/0/11.lrc"})",
+          "application/json");
+    });
+    s.Get("/box", [this](const httplib::Request& req, httplib::Response& res) {
+      if (req.get_param_value("t") != "歌名" || req.get_param_value("s") != "歌手") {
+        return void(res.set_content("<none/>", "text/xml"));
+      }
+      res.set_content("<enc>" + server_.url("/s/x") + "</enc><dec>11.mp3</dec><lrc>11</lrc>",
+                      "text/xml");
+    });
+    s.Get("/bdlrc/0/11.lrc", [](const httplib::Request&, httplib::Response& res) {
+      // GBK with every kind of line end and an empty line.
+      res.set_content(onlinetest::A("[00:01]第一\r\n[00:02]二\r\r[00:03]三\n"), "text/plain");
+    });
+    server_.Start();
+    rules_ = onlinetest::SiteRules(server_.url("").substr(7));
+  }
+
+  std::string base() const { return server_.url(""); }
+
+  testsupport::LoopbackServer server_;
+  TRuleValues rules_;
+};
+
+TEST_F(CliSite, RulesListsKeysReadinessAndMessages) {
+  CliRun run = RunCli(base(), "rules");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  std::string expected;
+  for (const rules::RuleKey& key : rules::kRuleKeys) {
+    expected += std::string(key.name) + "\t" + cp::AnsiToUtf8(rules_.*key.field) + "\n";
+  }
+  EXPECT_EQ(run.out, expected + "ready\t1\n");
+
+  run = RunCli(base(), "rules", "/broken.html");
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_NE(run.out.find("jsurl\t\n"), std::string::npos);
+  const std::string tail =
+      "ready\t0\nmessage\t云库获取失败，请检测网络！或升级到最新版本！\n"
+      "message\t您当前使用的并不是最新版本！请及时升级，保证正常使用。\n";
+  EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail);
+
+  run = RunCli(base(), "rules", "/missing.html");
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_EQ(run.out.substr(run.out.size() - 8), "ready\t0\n");
+}
+
+TEST_F(CliSite, SearchPrintsRowsAndLinks) {
+  CliRun run = RunCli(base(), "search ' 我们 '");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_EQ(run.out, "row\t11\t我们\t歌\\t手\nrow\t0\t二\t\nnext\t\nprev\t" + base() +
+                         "/search?jump=0&key=p\n");
+
+  run = RunCli(base(), "search ' 关键字 '");
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_EQ(run.out, "message\t请输入关键字\n");
+
+  run = RunCli(base(), "search none");  // the page cannot be fetched
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_EQ(run.out, "");
+
+  run = RunCli(base(), "search bad");
+  EXPECT_EQ(run.rc, 2);
+  EXPECT_EQ(run.out, "row\t11\tbad\t歌\\t手\n");
+  EXPECT_EQ(run.err, "'x' is not a valid integer value\n");
+
+  run = RunCli(base(), "page " + Quote(base() + "/search?key=p"));
+  EXPECT_EQ(run.rc, 0);
+  EXPECT_EQ(run.out.substr(0, 12), "row\t11\tp\t歌");
+
+  run = RunCli(base(), "search x", "/broken.html");
+  EXPECT_EQ(run.rc, 1);
+  EXPECT_EQ(run.out, "ready\t0\n");
+}
+
+TEST_F(CliSite, ResolveAndFindPrintStreamAndLyricLines) {
+  const std::string lyrics = "lyric\t[00:01]第一\nlyric\t[00:02]二\nlyric\t\nlyric\t[00:03]三\n";
+  CliRun run = RunCli(base(), "resolve 11");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_EQ(run.out, "stream\t" + base() + "/s/11.mp3?xcode=c0de\n" + lyrics);
+
+  run = RunCli(base(), "find ' 歌名 ' 歌手");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_EQ(run.out, "stream\t" + base() + "/s/11.mp3\n" + lyrics);
+
+  for (const char* args : {"resolve 12", "resolve 0", "find 歌名", "find ' '"}) {
+    run = RunCli(base(), args);
+    EXPECT_EQ(run.rc, 1) << args;
+    EXPECT_EQ(run.out, "stream\t\n") << args;
+  }
+  run = RunCli(base(), "resolve eleven");
+  EXPECT_EQ(run.rc, 2);
+  EXPECT_NE(run.err.find("eleven"), std::string::npos);
+}
+
+// The demo service as a child process on a port of its own choosing.
+class DemoProcess {
+ public:
+  DemoProcess() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const std::string program = testsupport::BuiltProgram("lyrano-demo").string();
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--port"),
+                    const_cast<char*>("0"), nullptr};
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    // The first line names the address; EOF if the service could not start.
+    std::string line;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    close(fds[0]);
+    const size_t at = line.find("http://127.0.0.1:");
+    if (at != std::string::npos) base_ = line.substr(at, line.find('/', at + 7) - at);
+  }
+  ~DemoProcess() {
+    if (pid_ > 0 && !stopped_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Sends `sig` and returns the exit status (-1 unless it exited normally).
+  int Stop(int sig) {
+    kill(pid_, sig);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    stopped_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  const std::string& base() const { return base_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool stopped_ = false;
+  std::string base_;
+};
+
+TEST(DemoService, ServesRulesAndSearchesToTheCli) {
+  ASSERT_TRUE(std::filesystem::exists(testsupport::BuiltProgram("lyrano-demo")));
+  DemoProcess demo;
+  ASSERT_FALSE(demo.base().empty());
+
+  CliRun run = RunCli(demo.base(), "rules");
+  EXPECT_EQ(run.rc, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\nready\t1\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("message"), std::string::npos);
+
+  run = RunCli(demo.base(), "search 我们的歌");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_NE(run.out.find("\t我们的歌谣\t"), std::string::npos) << run.out;
+
+  run = RunCli(demo.base(), "search 全部");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_NE(run.out.find("next\t" + demo.base() + "/search?jump=1&key="), std::string::npos)
+      << run.out;
+  // The title lookup gives the same song's stream.
+  run = RunCli(demo.base(), "find 晚安小镇 橙子乐队");
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("stream\t" + demo.base() + "/audio/57.wav?xcode=", 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("\nlyric\t[ti:晚安小镇]\n"), std::string::npos) << run.out;
+  EXPECT_EQ(demo.Stop(SIGTERM), 0);
+
+  DemoProcess second;
+  ASSERT_FALSE(second.base().empty());
+  EXPECT_EQ(second.Stop(SIGINT), 0);
+}
+
+TEST(DemoService, EverySongPlaysWithTimedLyrics) {
+  ASSERT_TRUE(std::filesystem::exists(testsupport::BuiltProgram("lyrano-demo")));
+  DemoProcess demo;
+  ASSERT_FALSE(demo.base().empty());
+  onlinetest::ScopedEnv site("LYRANO_SITE_URL", demo.base());
+  onlinetest::ScopedEnv lyric("LYRANO_LYRIC_URL", demo.base());
+
+  std::string page;
+  ASSERT_TRUE(IEgetHttp::FetchPage(demo.base() + "/rules.html", page));
+  const rules::RulePageReading reading = rules::ReadRulePage(true, page);
+  ASSERT_TRUE(reading.ready);
+
+  // Every page of the whole catalogue, following the next links.
+  std::vector<TPlaylistEntry> songs;
+  std::string url = *search::SearchAddress(onlinetest::A("全部"));
+  for (int pages = 0; !url.empty() && pages < 10; ++pages) {
+    search::TResultPage result;
+    ASSERT_TRUE(search::FetchResultPage(url, reading.values, result));
+    songs.insert(songs.end(), result.Rows.begin(), result.Rows.end());
+    url = result.NextPageUrl;
+  }
+  EXPECT_GE(songs.size(), 12u);
+
+  std::set<std::string> distinct;
+  int withoutSinger = 0;
+  for (const TPlaylistEntry& song : songs) {
+    SCOPED_TRACE(cp::AnsiToUtf8(song.Title));
+    if (song.geshou.empty()) ++withoutSinger;
+    std::string stream;
+    std::string lyrics;
+    ResolveSong(song.SongId, reading.values, stream, lyrics);
+    ASSERT_FALSE(stream.empty());
+    EXPECT_NE(lyrics.find(song.Title), std::string::npos);  // GBK, with the title tag
+    EXPECT_NE(lyrics.find("\r\n[00:0"), std::string::npos);
+
+    std::string wav;
+    ASSERT_TRUE(IEgetHttp::FetchRaw(stream, wav));
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 4), "WAVE");
+    auto le32 = [&](size_t at) {
+      return static_cast<uint32_t>(static_cast<unsigned char>(wav[at])) |
+             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 1])) << 8 |
+             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 2])) << 16 |
+             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 3])) << 24;
+    };
+    const double seconds = static_cast<double>(le32(40)) / le32(28);
+    EXPECT_GE(seconds, 20.0);
+    EXPECT_LE(seconds, 40.0);
+    EXPECT_EQ(wav.size(), 44u + le32(40));
+    distinct.insert(wav);
+  }
+  EXPECT_EQ(distinct.size(), songs.size());
+  EXPECT_GT(withoutSinger, 0);
+
+  // An address without its access code is refused.
+  std::string body;
+  EXPECT_FALSE(IEgetHttp::FetchRaw(demo.base() + "/audio/57.wav", body));
+  EXPECT_EQ(demo.Stop(SIGTERM), 0);
+}
+
+}  // namespace
