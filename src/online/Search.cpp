@@ -61,29 +61,29 @@ void CutResultPage(std::string_view page, std::string_view requestedUrl, const T
   pageRe.SetExpression("(?i)" + rules.tempOne);
   if (!pageRe.Exec()) return;
 
-  TRegExpr itemRe;
+  // One compiled matcher per item pattern, kept across items: compiling is
+  // the larger cost on a page of many small items.
+  TRegExpr songidRe("(?i)" + rules.songid);
+  TRegExpr gequRe("(?i)" + rules.gequ);
+  TRegExpr geshouRe("(?i)" + rules.geshou);
   TRegExpr markup("(?i)<.+?>");
-  const std::string songidPattern = "(?i)" + rules.songid;
-  const std::string gequPattern = "(?i)" + rules.gequ;
-  const std::string geshouPattern = "(?i)" + rules.geshou;
   do {
     const std::string item = pageRe.Match(1);
-    itemRe.SetInputString(item);
 
     TPlaylistEntry row;
-    itemRe.SetExpression(songidPattern);
-    if (itemRe.Exec()) row.SongId = funPub::StrToInt(itemRe.Match(1));
+    songidRe.SetInputString(item);
+    if (songidRe.Exec()) row.SongId = funPub::StrToInt(songidRe.Match(1));
 
-    itemRe.SetExpression(gequPattern);
-    if (itemRe.Exec()) row.Title = WithoutMarkup(markup, itemRe.Match(1));
+    gequRe.SetInputString(item);
+    if (gequRe.Exec()) row.Title = WithoutMarkup(markup, gequRe.Match(1));
 
     // An empty marker would be found in every item; a ready rule set never
     // has one.
     const bool noSinger =
         !rules.emptygeshou.empty() && item.find(rules.emptygeshou) != std::string::npos;
     if (!noSinger) {
-      itemRe.SetExpression(geshouPattern);
-      if (itemRe.Exec()) row.geshou = WithoutMarkup(markup, itemRe.Match(1));
+      geshouRe.SetInputString(item);
+      if (geshouRe.Exec()) row.geshou = WithoutMarkup(markup, geshouRe.Match(1));
     }
 
     if (row.Title.empty()) continue;
