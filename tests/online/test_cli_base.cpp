@@ -1,4 +1,4 @@
-// lyrano-cli match and fetch, run as processes.
+// lyrano-cli match and fetch, and the rules every command shares, run as processes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,7 +59,8 @@ TEST_F(CliBase, MatchReadsStdinAndReportsFailures) {
   EXPECT_EQ(Run("match '(a*)*' /dev/null 2>&1", &out), 2);
   EXPECT_NE(out.find("empty"), std::string::npos) << out;
   out.clear();
-  EXPECT_EQ(Run("match 'a' /no/such/file 2>&1", &out), 2);
+  // A missing file is an expected failure, not a raised error.
+  EXPECT_EQ(Run("match 'a' /no/such/file 2>&1", &out), 1);
   EXPECT_NE(out.find("/no/such/file"), std::string::npos) << out;
 }
 
@@ -77,6 +78,43 @@ TEST_F(CliBase, FetchWritesThePageInTheLocalCodePage) {
   out.clear();
   EXPECT_EQ(Run("fetch " + Quote(server.url("/gone")) + " 2>/dev/null", &out), 1);
   EXPECT_EQ(out, "");
+}
+
+TEST_F(CliBase, HelpListsEveryCommandAndUsageErrorsExitTwo) {
+  std::string out;
+  EXPECT_EQ(Run("--help", &out), 0);
+  for (const char* name : {"tags", "lrc", "playlist", "match", "fetch", "rules", "search", "page",
+                           "resolve", "find", "play"}) {
+    EXPECT_NE(out.find("\n  " + std::string(name) + " "), std::string::npos) << name;
+  }
+  for (const char* args : {"", "nosuchcommand", "tags", "match", "fetch", "fetch a b", "rules x",
+                           "resolve", "find", "page"}) {
+    out.clear();
+    EXPECT_EQ(Run(std::string(args) + " 2>/dev/null", &out), 2) << args;
+    EXPECT_EQ(out, "") << args;
+  }
+}
+
+// Arguments arrive in UTF-8; one that is not UTF-8 is a conversion error before
+// anything is read or fetched, never a name quietly full of '?'.
+TEST_F(CliBase, ArgumentsThatAreNotUtf8AreRaisedErrors) {
+  for (const char* args :
+       {"tags ok.mp3 $'\\xC4\\xE3.mp3'", "lrc $'\\xFF.lrc'", "playlist $'\\xFF'",
+        "match $'\\xB8\\xE8' /dev/null", "fetch $'http://127.0.0.1:1/\\xFF'", "search $'\\xFF'",
+        "resolve $'1\\xFF'", "find $'\\xFF'", "play $'\\xFF.mp3'"}) {
+    std::string out;
+    EXPECT_EQ(testsupport::RunCommand(
+                  "bash -c " + Quote(Quote(cli_.string()) + " " + args + " 2>&1 >/dev/null"), &out),
+              2)
+        << args;
+    EXPECT_NE(out.find("not valid UTF-8"), std::string::npos) << args << ": " << out;
+  }
+}
+
+TEST_F(CliBase, OutputThatCannotBeWrittenIsNoSuccess) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::string out;
+  EXPECT_EQ(Run("tags /no/such.mp3 >/dev/full 2>&1", &out), 2);
 }
 
 }  // namespace

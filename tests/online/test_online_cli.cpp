@@ -70,6 +70,7 @@ class CliSite : public ::testing::Test {
     s.Get("/search", [](const httplib::Request& req, httplib::Response& res) {
       const std::string key = req.get_param_value("key");
       if (key == "none") return void(res.status = 404);
+      if (key == "plain") return res.set_content("<p>no list</p>", "text/html");
       std::string page = "<a id='prev' href='/search?jump=0&amp;key=p'>";
       page += "<ol id=\"hits\"><li><b data-id=\"11\"></b><span class=\"t\">" + key +
               "</span><span class=\"s\">歌\t手</span></li>";
@@ -140,6 +141,10 @@ TEST_F(CliSite, SearchPrintsRowsAndLinks) {
   run = RunCli(base(), "search none");  // the page cannot be fetched
   EXPECT_EQ(run.rc, 1);
   EXPECT_EQ(run.out, "");
+
+  run = RunCli(base(), "search plain");  // no list part: no rows, still a success
+  EXPECT_EQ(run.rc, 0) << run.err;
+  EXPECT_EQ(run.out, "next\t\nprev\t\n");
 
   run = RunCli(base(), "search bad");
   EXPECT_EQ(run.rc, 2);

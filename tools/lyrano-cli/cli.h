@@ -32,5 +32,9 @@ std::string Field(std::string_view ansi);
 void Record(const std::vector<std::string>& escapedFields);
 // Writes a message line to stderr (UTF-8; ansi text is converted).
 void ErrorLine(std::string_view ansi);
+// A command-line argument (UTF-8) as internal text in the local code page.
+// Throws lyrano::EncodingError (exit 2) when it is not well-formed UTF-8, so a
+// mistyped argument never turns silently into '?'.
+std::string Arg(std::string_view utf8);
 
 }  // namespace cli

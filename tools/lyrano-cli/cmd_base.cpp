@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "cli.h"
@@ -14,8 +15,10 @@
 
 namespace {
 
-std::string ReadAll(const std::string& file) {
-  if (file.empty() || file == "-") {
+// The bytes of FILE (internal name) or of stdin for "" and "-"; nullopt when
+// there is no file at the name (an expected failure, not a raised error).
+std::optional<std::string> ReadAll(const std::string& name) {
+  if (name.empty() || name == "-") {
     std::string data;
     char buf[65536];
     size_t n = 0;
@@ -23,9 +26,9 @@ std::string ReadAll(const std::string& file) {
     if (std::ferror(stdin)) throw lyrano::FileError("Cannot read standard input");
     return data;
   }
-  const std::string name = cp::Utf8ToAnsi(file);
   const std::filesystem::path path = cp::AnsiToPath(name);
   std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return std::nullopt;
   if (std::filesystem::is_directory(path, ec)) {
     throw lyrano::FileError("Cannot open file \"" + name + "\". Is a directory");
   }
@@ -46,9 +49,16 @@ int Match(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli match PATTERN [FILE]");
     return cli::kUsage;
   }
+  const std::string pattern = cli::Arg(args[0]);
+  const std::string name = args.size() == 2 ? cli::Arg(args[1]) : std::string();
   // Rule patterns always run with "(?i)" in front, as the search and lookup do.
-  TRegExpr re("(?i)" + cp::Utf8ToAnsi(args[0]));
-  re.SetInputString(ReadAll(args.size() == 2 ? args[1] : std::string()));
+  TRegExpr re("(?i)" + pattern);
+  const std::optional<std::string> input = ReadAll(name);
+  if (!input) {
+    cli::ErrorLine("Cannot open file \"" + name + "\". No such file or directory");
+    return cli::kFailed;
+  }
+  re.SetInputString(*input);
   if (!re.Exec()) return cli::kFailed;
   int m = 0;
   do {
@@ -65,9 +75,10 @@ int Fetch(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli fetch URL");
     return cli::kUsage;
   }
+  const std::string url = cli::Arg(args[0]);
   std::string page;
-  if (!IEgetHttp::FetchPage(args[0], page)) {
-    cli::ErrorLine("fetch failed: " + cp::Utf8ToAnsi(args[0]));
+  if (!IEgetHttp::FetchPage(url, page)) {
+    cli::ErrorLine("fetch failed: " + url);
     return cli::kFailed;
   }
   std::fwrite(page.data(), 1, page.size(), stdout);

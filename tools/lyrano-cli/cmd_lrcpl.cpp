@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "common/codepage.h"
 #include "lyrics/LrcParser.h"
 #include "playlist/PlaylistFile.h"
 
@@ -15,7 +14,7 @@ int LrcCommand(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli lrc FILE");
     return cli::kUsage;
   }
-  const std::string path = cp::Utf8ToAnsi(args[0]);
+  const std::string path = cli::Arg(args[0]);
   TLyricTimeline timeline;
   if (!LoadLyricFile(timeline, path)) {
     cli::ErrorLine("no such file: " + path);
@@ -32,7 +31,7 @@ int PlaylistCommand(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli playlist FILE");
     return cli::kUsage;
   }
-  const std::string path = cp::Utf8ToAnsi(args[0]);
+  const std::string path = cli::Arg(args[0]);
   TPlaylistReadResult result = ReadPlaylistFile(path);
   if (result.Status == TPlaylistReadStatus::Missing) {
     cli::ErrorLine("no such file: " + path);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "common/codepage.h"
 #include "common/funPub.h"
 #include "lyrics/LyricRetrieval.h"
 #include "online/Addresses.h"
@@ -67,9 +66,10 @@ int Search(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli search KEYWORD");
     return cli::kUsage;
   }
+  const std::string keyword = cli::Arg(args[0]);
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
-  const std::optional<std::string> url = search::SearchAddress(cp::Utf8ToAnsi(args[0]));
+  const std::optional<std::string> url = search::SearchAddress(keyword);
   if (!url) {
     cli::Record({"message", cli::Field(search::NoKeywordMessage())});
     return cli::kFailed;
@@ -82,9 +82,10 @@ int Page(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli page URL");
     return cli::kUsage;
   }
+  const std::string url = cli::Arg(args[0]);
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
-  return ShowResultPage(args[0], values);
+  return ShowResultPage(url, values);
 }
 
 // One `lyric` record per line; lines end at CR LF, CR or LF, and the empty
@@ -114,7 +115,7 @@ int Resolve(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli resolve SONGID");
     return cli::kUsage;
   }
-  const int32_t songId = funPub::StrToInt(args[0]);
+  const int32_t songId = funPub::StrToInt(cli::Arg(args[0]));
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
   std::string stream;
@@ -128,10 +129,10 @@ int Find(const std::vector<std::string>& args) {
     cli::ErrorLine("usage: lyrano-cli find TITLE [SINGER]");
     return cli::kUsage;
   }
+  const std::string title = cli::Arg(args[0]);
+  const std::string singer = args.size() > 1 ? cli::Arg(args[1]) : std::string();
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
-  const std::string title = cp::Utf8ToAnsi(args[0]);
-  const std::string singer = args.size() > 1 ? cp::Utf8ToAnsi(args[1]) : std::string();
   std::string lyrics;
   std::string stream;
   FindSongAndLyric(title, singer, values, lyrics, stream);

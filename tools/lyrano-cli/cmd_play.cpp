@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "cli.h"
-#include "common/codepage.h"
 #include "playback/BASS.h"
 
 namespace {
@@ -91,11 +90,11 @@ int PlayCommand(const std::vector<std::string>& args) {
     return cli::kUsage;
   }
 
+  const std::string ansi = cli::Arg(*location);
   if (BASS_Init(-1, 44100, 0, nullptr, nullptr) == 0) {
     cli::ErrorLine(std::string("cannot open the audio output: ") + BASS_ErrorText());
     return cli::kFailed;
   }
-  const std::string ansi = cp::Utf8ToAnsi(*location);
   HSTREAM stream = ansi.find("://") != std::string::npos
                        ? BASS_StreamCreateURL(ansi.c_str(), 0, 0, nullptr, nullptr)
                        : BASS_StreamCreateFile(0, ansi.c_str(), 0, 0, 0);

@@ -1,32 +1,28 @@
 // tags FILE...: what the player takes from each file's tags for its playlist row.
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "cli.h"
-#include "common/codepage.h"
+#include "common/funPub.h"
 #include "tags/TitleFromTags.h"
 
 namespace {
-
-// The player trims both texts again before use (bytes up to 0x20 at both ends).
-std::string_view TrimAnsi(std::string_view s) {
-  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20) s.remove_prefix(1);
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20) s.remove_suffix(1);
-  return s;
-}
 
 int Tags(const std::vector<std::string>& args) {
   if (args.empty()) {
     cli::ErrorLine("usage: lyrano-cli tags FILE...");
     return cli::kUsage;
   }
+  std::vector<std::string> names;
+  for (const std::string& file : args) names.push_back(cli::Arg(file));
   SetTagErrorReporter([](const std::string& message) { cli::ErrorLine(message); });
-  for (const std::string& file : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
     std::string title;
     std::string singer;
-    TitleFromTags(cp::Utf8ToAnsi(file), title, singer);
-    cli::Record(
-        {cli::EscapeField(file), cli::Field(TrimAnsi(title)), cli::Field(TrimAnsi(singer))});
+    TitleFromTags(names[i], title, singer);
+    // The player trims both texts again before use.
+    cli::Record({cli::EscapeField(args[i]), cli::Field(funPub::Trim(title)),
+                 cli::Field(funPub::Trim(singer))});
   }
   SetTagErrorReporter(nullptr);
   return cli::kOk;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -5,6 +6,8 @@
 
 #include "cli.h"
 #include "common/codepage.h"
+#include "common/errors.h"
+#include "online/IEgetHttp.h"
 
 namespace cli {
 namespace {
@@ -22,8 +25,12 @@ std::map<std::string, Entry>& Registry() {
 
 void PrintHelp(std::FILE* out) {
   std::fputs("usage: lyrano-cli COMMAND [ARGS]\n\ncommands:\n", out);
+  int width = 0;
   for (const auto& [name, entry] : Registry()) {
-    std::fprintf(out, "  %-34s %s\n", entry.usage.c_str(), entry.help.c_str());
+    width = std::max(width, static_cast<int>(entry.usage.size()));
+  }
+  for (const auto& [name, entry] : Registry()) {
+    std::fprintf(out, "  %-*s  %s\n", width, entry.usage.c_str(), entry.help.c_str());
   }
 }
 
@@ -38,18 +45,31 @@ std::string EscapeField(std::string_view utf8) {
   out.reserve(utf8.size());
   for (char c : utf8) {
     switch (c) {
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
 }
 
-std::string Field(std::string_view ansi) { return EscapeField(cp::AnsiToUtf8(ansi)); }
+std::string Field(std::string_view ansi) {
+  return EscapeField(cp::AnsiToUtf8(ansi));
+}
 
 void Record(const std::vector<std::string>& escapedFields) {
   std::string line;
@@ -67,6 +87,24 @@ void ErrorLine(std::string_view ansi) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+std::string Arg(std::string_view utf8) {
+  if (IEgetHttp::ClassifyUtf8(utf8) == IEgetHttp::Utf8Class::NotUtf8) {
+    // Shown with the bytes that are not ASCII as \xNN, so the message itself stays UTF-8.
+    std::string shown;
+    for (unsigned char c : utf8) {
+      if (c >= 0x20 && c < 0x7F) {
+        shown += static_cast<char>(c);
+      } else {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        shown += hex;
+      }
+    }
+    throw lyrano::EncodingError("argument is not valid UTF-8: " + shown);
+  }
+  return cp::Utf8ToAnsi(utf8);
+}
+
 }  // namespace cli
 
 int main(int argc, char** argv) {
@@ -82,13 +120,17 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   std::vector<std::string> args(argv + 2, argv + argc);
+  int rc = kUsage;
   try {
-    int rc = it->second.handler(args);
-    std::fflush(stdout);
-    return rc;
+    rc = it->second.handler(args);
   } catch (const std::exception& e) {
     std::fflush(stdout);
     ErrorLine(e.what());
+  }
+  // Output that did not arrive (a full disk, a closed pipe) is no success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    ErrorLine("lyrano-cli: cannot write standard output");
     return kUsage;
   }
+  return rc;
 }
