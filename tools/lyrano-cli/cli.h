@@ -7,6 +7,7 @@
 // Each cmd_*.cpp registers its commands with a static CliCommand object.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,15 @@ constexpr int kUsage = 2;
 using Handler = std::function<int(const std::vector<std::string>& args)>;
 
 struct CliCommand {
+  // The handler checks its own arguments.
   CliCommand(std::string name, std::string usage, std::string help, Handler handler);
+  // The dispatcher rejects fewer than minArgs or more than maxArgs arguments
+  // with "usage: lyrano-cli USAGE" (exit 2) before the handler runs.
+  CliCommand(std::string name, std::string usage, std::string help, size_t minArgs, size_t maxArgs,
+             Handler handler);
 };
+
+constexpr size_t kAnyCount = static_cast<size_t>(-1);
 
 // Escapes one field (already UTF-8) as described above.
 std::string EscapeField(std::string_view utf8);

@@ -45,10 +45,6 @@ std::optional<std::string> ReadAll(const std::string& name) {
 }
 
 int Match(const std::vector<std::string>& args) {
-  if (args.empty() || args.size() > 2) {
-    cli::ErrorLine("usage: lyrano-cli match PATTERN [FILE]");
-    return cli::kUsage;
-  }
   const std::string pattern = cli::Arg(args[0]);
   const std::string name = args.size() == 2 ? cli::Arg(args[1]) : std::string();
   // Rule patterns always run with "(?i)" in front, as the search and lookup do.
@@ -71,10 +67,6 @@ int Match(const std::vector<std::string>& args) {
 }
 
 int Fetch(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli fetch URL");
-    return cli::kUsage;
-  }
   const std::string url = cli::Arg(args[0]);
   std::string page;
   if (!IEgetHttp::FetchPage(url, page)) {
@@ -86,8 +78,9 @@ int Fetch(const std::vector<std::string>& args) {
 }
 
 const cli::CliCommand kMatch("match", "match PATTERN [FILE]",
-                             "each match and group of (?i)PATTERN over FILE or stdin", Match);
+                             "each match and group of (?i)PATTERN over FILE or stdin", 1, 2, Match);
 const cli::CliCommand kFetch("fetch", "fetch URL",
-                             "a page as the player fetches it, raw local code page bytes", Fetch);
+                             "a page as the player fetches it, raw local code page bytes", 1, 1,
+                             Fetch);
 
 }  // namespace

@@ -10,10 +10,6 @@
 namespace {
 
 int LrcCommand(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli lrc FILE");
-    return cli::kUsage;
-  }
   const std::string path = cli::Arg(args[0]);
   TLyricTimeline timeline;
   if (!LoadLyricFile(timeline, path)) {
@@ -27,10 +23,6 @@ int LrcCommand(const std::vector<std::string>& args) {
 }
 
 int PlaylistCommand(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli playlist FILE");
-    return cli::kUsage;
-  }
   const std::string path = cli::Arg(args[0]);
   TPlaylistReadResult result = ReadPlaylistFile(path);
   if (result.Status == TPlaylistReadStatus::Missing) {
@@ -48,9 +40,9 @@ int PlaylistCommand(const std::vector<std::string>& args) {
   return cli::kOk;
 }
 
-const cli::CliCommand kLrc("lrc", "lrc FILE", "print the lyric timeline of an LRC file",
+const cli::CliCommand kLrc("lrc", "lrc FILE", "print the lyric timeline of an LRC file", 1, 1,
                            LrcCommand);
 const cli::CliCommand kPlaylist("playlist", "playlist FILE", "print the entries of a playlist file",
-                                PlaylistCommand);
+                                1, 1, PlaylistCommand);
 
 }  // namespace

@@ -31,11 +31,7 @@ bool RulesReady(TRuleValues& values) {
   return true;
 }
 
-int Rules(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    cli::ErrorLine("usage: lyrano-cli rules");
-    return cli::kUsage;
-  }
+int Rules(const std::vector<std::string>& /*args*/) {
   const rules::RulePageReading reading = FetchRules();
   for (const rules::RuleKey& key : rules::kRuleKeys) {
     cli::Record({key.name, cli::Field(reading.values.*key.field)});
@@ -62,10 +58,6 @@ int ShowResultPage(const std::string& url, const TRuleValues& values) {
 }
 
 int Search(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli search KEYWORD");
-    return cli::kUsage;
-  }
   const std::string keyword = cli::Arg(args[0]);
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
@@ -78,10 +70,6 @@ int Search(const std::vector<std::string>& args) {
 }
 
 int Page(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli page URL");
-    return cli::kUsage;
-  }
   const std::string url = cli::Arg(args[0]);
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
@@ -111,10 +99,6 @@ int ShowStream(const std::string& stream, const std::string& lyrics) {
 }
 
 int Resolve(const std::vector<std::string>& args) {
-  if (args.size() != 1) {
-    cli::ErrorLine("usage: lyrano-cli resolve SONGID");
-    return cli::kUsage;
-  }
   const int32_t songId = funPub::StrToInt(cli::Arg(args[0]));
   TRuleValues values;
   if (!RulesReady(values)) return cli::kFailed;
@@ -125,10 +109,6 @@ int Resolve(const std::vector<std::string>& args) {
 }
 
 int Find(const std::vector<std::string>& args) {
-  if (args.empty() || args.size() > 2) {
-    cli::ErrorLine("usage: lyrano-cli find TITLE [SINGER]");
-    return cli::kUsage;
-  }
   const std::string title = cli::Arg(args[0]);
   const std::string singer = args.size() > 1 ? cli::Arg(args[1]) : std::string();
   TRuleValues values;
@@ -140,13 +120,15 @@ int Find(const std::vector<std::string>& args) {
 }
 
 const cli::CliCommand kRules("rules", "rules",
-                             "read the rule page: KEY VALUE for 17 keys, ready, messages", Rules);
+                             "read the rule page: KEY VALUE for 17 keys, ready, messages", 0, 0,
+                             Rules);
 const cli::CliCommand kSearch("search", "search KEYWORD",
-                              "search the music site: row SONGID TITLE SINGER, next, prev", Search);
-const cli::CliCommand kPage("page", "page URL", "cut one result page like search", Page);
+                              "search the music site: row SONGID TITLE SINGER, next, prev", 1, 1,
+                              Search);
+const cli::CliCommand kPage("page", "page URL", "cut one result page like search", 1, 1, Page);
 const cli::CliCommand kResolve("resolve", "resolve SONGID",
-                               "song number to stream address and lyric lines", Resolve);
+                               "song number to stream address and lyric lines", 1, 1, Resolve);
 const cli::CliCommand kFind("find", "find TITLE [SINGER]",
-                            "title lookup: stream address and lyric lines", Find);
+                            "title lookup: stream address and lyric lines", 1, 2, Find);
 
 }  // namespace

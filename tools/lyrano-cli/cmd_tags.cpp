@@ -9,10 +9,6 @@
 namespace {
 
 int Tags(const std::vector<std::string>& args) {
-  if (args.empty()) {
-    cli::ErrorLine("usage: lyrano-cli tags FILE...");
-    return cli::kUsage;
-  }
   std::vector<std::string> names;
   for (const std::string& file : args) names.push_back(cli::Arg(file));
   SetTagErrorReporter([](const std::string& message) { cli::ErrorLine(message); });
@@ -29,7 +25,7 @@ int Tags(const std::vector<std::string>& args) {
 }
 
 const cli::CliCommand kTags("tags", "tags FILE...",
-                            "title and singer of local audio files, as the playlist shows them",
-                            Tags);
+                            "title and singer of local audio files, as the playlist shows them", 1,
+                            cli::kAnyCount, Tags);
 
 }  // namespace

@@ -16,6 +16,8 @@ struct Entry {
   std::string usage;
   std::string help;
   Handler handler;
+  size_t minArgs = 0;
+  size_t maxArgs = kAnyCount;
 };
 
 std::map<std::string, Entry>& Registry() {
@@ -36,8 +38,14 @@ void PrintHelp(std::FILE* out) {
 
 }  // namespace
 
-CliCommand::CliCommand(std::string name, std::string usage, std::string help, Handler handler) {
-  Registry().emplace(std::move(name), Entry{std::move(usage), std::move(help), std::move(handler)});
+CliCommand::CliCommand(std::string name, std::string usage, std::string help, Handler handler)
+    : CliCommand(std::move(name), std::move(usage), std::move(help), 0, kAnyCount,
+                 std::move(handler)) {}
+
+CliCommand::CliCommand(std::string name, std::string usage, std::string help, size_t minArgs,
+                       size_t maxArgs, Handler handler) {
+  Registry().emplace(std::move(name), Entry{std::move(usage), std::move(help), std::move(handler),
+                                            minArgs, maxArgs});
 }
 
 std::string EscapeField(std::string_view utf8) {
@@ -120,6 +128,10 @@ int main(int argc, char** argv) {
     return kUsage;
   }
   std::vector<std::string> args(argv + 2, argv + argc);
+  if (args.size() < it->second.minArgs || args.size() > it->second.maxArgs) {
+    ErrorLine("usage: lyrano-cli " + it->second.usage);
+    return kUsage;
+  }
   int rc = kUsage;
   try {
     rc = it->second.handler(args);
