@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <limits>
 #include <system_error>
 
+#include "common/FileIO.h"
 #include "common/errors.h"
 
 namespace fs = std::filesystem;
@@ -18,7 +17,7 @@ namespace {
 
 // Larger files are not profile files; refusing them keeps memory bounded and,
 // on writing, avoids truncating something we could not read whole.
-constexpr std::uintmax_t kMaxFileSize = 64u * 1024 * 1024;
+constexpr size_t kMaxFileSize = 64u * 1024 * 1024;
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
@@ -183,47 +182,21 @@ ParsedLine ParseLine(std::string_view text, bool first) {
 
 enum class ReadResult { Ok, Missing, Failed };
 
+// A folder, like any file that cannot be read whole, is a failure here.
 ReadResult ReadWhole(const fs::path& path, std::string& out) {
-  std::error_code ec;
-  auto status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) return ReadResult::Missing;
-  if (fs::is_directory(status)) return ReadResult::Failed;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return ReadResult::Failed;
-  std::string data;
-  char buf[65536];
-  while (in) {
-    in.read(buf, sizeof buf);
-    data.append(buf, static_cast<size_t>(in.gcount()));
-    if (data.size() > kMaxFileSize) return ReadResult::Failed;
+  fileio::ReadResult r = fileio::ReadWholeFile(path, kMaxFileSize);
+  switch (r.Status) {
+    case fileio::ReadStatus::Ok:
+      out = std::move(r.Bytes);
+      return ReadResult::Ok;
+    case fileio::ReadStatus::Missing:
+      return ReadResult::Missing;
+    case fileio::ReadStatus::Folder:
+    case fileio::ReadStatus::Failed:
+      break;
   }
-  if (in.bad()) return ReadResult::Failed;
-  out = std::move(data);
-  return ReadResult::Ok;
+  return ReadResult::Failed;
 }
-
-std::string Describe(int err) {
-  return std::strerror(err);
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int f = fd_;
-    fd_ = -1;
-    return f;
-  }
-
- private:
-  int fd_;
-};
 
 // Writes `content` to a temporary file beside `target` and renames it over the
 // target, so a reader never sees a half-written file and a failure leaves the
@@ -234,15 +207,17 @@ void ReplaceFile(const fs::path& target, std::string_view content) {
   if (target.parent_path().empty()) tmpl = "./" + tmpl;
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
-  Fd fd(::mkstemp(name.data()));
+  fileio::UniqueFd fd(::mkstemp(name.data()));
   if (fd.get() < 0) {
-    throw lyrano::FileError("Cannot create file \"" + display + "\". " + Describe(errno));
+    throw lyrano::FileError("Cannot create file \"" + display + "\". " +
+                            fileio::SystemErrorText(errno));
   }
   const fs::path tmpPath(name.data());
   auto fail = [&](int err) {
     std::error_code ignore;
     fs::remove(tmpPath, ignore);
-    throw lyrano::FileError("Cannot create file \"" + display + "\". " + Describe(err));
+    throw lyrano::FileError("Cannot create file \"" + display + "\". " +
+                            fileio::SystemErrorText(err));
   };
   // Keep the permissions of the file we replace; a new file gets rw-r--r--.
   struct stat st {};

@@ -1,19 +1,12 @@
 #include "lyrics/LrcParser.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <limits>
-#include <system_error>
 #include <utility>
 
-#include "common/codepage.h"
-#include "common/errors.h"
+#include "common/FileIO.h"
 #include "online/RegExpr.h"
 
 namespace {
@@ -157,67 +150,6 @@ class RankCounter {
   std::vector<size_t> tree_;
 };
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-[[noreturn]] void ThrowOpenError(std::string_view path, int err) {
-  throw lyrano::FileError("Cannot open file \"" + std::string(path) + "\". " +
-                          cp::Utf8ToAnsi(std::generic_category().message(err)));
-}
-
-// The whole file, or nullopt when there is no file at `path`.
-std::optional<std::string> ReadLyricBytes(std::string_view path) {
-  // Non-blocking, so that a FIFO at the path cannot stall the window.
-  Fd fd(::open(cp::AnsiToPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
-    int err = errno;
-    if (err == ENOENT || err == ENOTDIR) return std::nullopt;
-    ThrowOpenError(path, err);
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) ThrowOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) return std::nullopt;
-  if (!S_ISREG(st.st_mode)) ThrowOpenError(path, EINVAL);
-  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kMaxLyricFileBytes) {
-    ThrowOpenError(path, EFBIG);
-  }
-  std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
-  size_t filled = 0;
-  while (true) {
-    // The file may have grown since fstat; read on until the end, within the cap.
-    if (filled == bytes.size()) {
-      if (bytes.size() >= kMaxLyricFileBytes) {
-        char probe = 0;
-        ssize_t n = ::read(fd.get(), &probe, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ThrowOpenError(path, errno);
-        if (n > 0) ThrowOpenError(path, EFBIG);
-        break;
-      }
-      bytes.resize(std::min(kMaxLyricFileBytes, std::max<size_t>(bytes.size() * 2, 4096)));
-    }
-    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowOpenError(path, errno);
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  bytes.resize(filled);
-  return bytes;
-}
-
 }  // namespace
 
 size_t LastPos(std::string_view sub, std::string_view text) {
@@ -342,7 +274,7 @@ void ParseLyricText(TLyricTimeline& timeline, std::string_view text) {
 }
 
 bool LoadLyricFile(TLyricTimeline& timeline, std::string_view path) {
-  std::optional<std::string> bytes = ReadLyricBytes(path);
+  std::optional<std::string> bytes = fileio::ReadFileIfPresent(path, kMaxLyricFileBytes);
   if (!bytes) return false;
   ParseLyricText(timeline, *bytes);
   return true;

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/FileIO.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/funPub.h"
@@ -21,79 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd& operator=(Fd&&) = delete;
-  int get() const { return fd_; }
-  // Closes now; false (errno set) when the close reported an error.
-  bool Close() {
-    if (fd_ < 0) return true;
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-  }
-
- private:
-  int fd_;
-};
-
-std::string Reason(int err) {
-  return cp::Utf8ToAnsi(std::generic_category().message(err));
-}
-
-[[noreturn]] void ThrowOpenError(std::string_view name, int err) {
-  throw lyrano::FileError("Cannot open file \"" + std::string(name) + "\". " + Reason(err));
-}
+using Fd = fileio::UniqueFd;
 
 [[noreturn]] void ThrowCreateError(std::string_view name, int err) {
-  throw lyrano::FileError("Cannot create file \"" + std::string(name) + "\". " + Reason(err));
-}
-
-// The whole file, or nullopt when there is no file at the name.
-std::optional<std::string> ReadPlaylistBytes(std::string_view name) {
-  // Non-blocking, so that a FIFO at the name cannot stall the window.
-  Fd fd(::open(cp::AnsiToPath(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
-    int err = errno;
-    if (err == ENOENT || err == ENOTDIR) return std::nullopt;
-    ThrowOpenError(name, err);
-  }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) ThrowOpenError(name, errno);
-  if (S_ISDIR(st.st_mode)) return std::nullopt;
-  if (!S_ISREG(st.st_mode)) ThrowOpenError(name, EINVAL);
-  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > kMaxPlaylistFileBytes) {
-    ThrowOpenError(name, EFBIG);
-  }
-  std::string bytes;
-  bytes.resize(static_cast<size_t>(st.st_size));
-  size_t filled = 0;
-  while (true) {
-    // The file may have grown since fstat; read on to its end, within the cap.
-    if (filled == bytes.size()) {
-      if (bytes.size() >= kMaxPlaylistFileBytes) {
-        char probe = 0;
-        ssize_t n = ::read(fd.get(), &probe, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ThrowOpenError(name, errno);
-        if (n > 0) ThrowOpenError(name, EFBIG);
-        break;
-      }
-      bytes.resize(std::min(kMaxPlaylistFileBytes, std::max<size_t>(bytes.size() * 2, 4096)));
-    }
-    ssize_t n = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowOpenError(name, errno);
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  bytes.resize(filled);
-  return bytes;
+  throw lyrano::FileError("Cannot create file \"" + std::string(name) + "\". " +
+                          fileio::SystemErrorText(err));
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -163,7 +96,7 @@ TPlaylistReadResult ParsePlaylistText(std::string_view text) {
 }
 
 TPlaylistReadResult ReadPlaylistFile(std::string_view fileName) {
-  std::optional<std::string> bytes = ReadPlaylistBytes(fileName);
+  std::optional<std::string> bytes = fileio::ReadFileIfPresent(fileName, kMaxPlaylistFileBytes);
   if (!bytes) return {};
   return ParsePlaylistText(*bytes);
 }

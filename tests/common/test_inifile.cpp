@@ -237,6 +237,17 @@ TEST(IniFileWrite, RefusesWhatCannotBeStoredAndKeepsTheFile) {
   EXPECT_EQ(count, 2u);
 }
 
+// A FIFO at the path is no profile: it reads as empty at once, without
+// waiting for a writer, and is not replaced by a write.
+TEST(IniFileRead, AFifoReadsAsEmptyWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "p.ini").c_str(), 0600), 0);
+  TIniFile ini(dir / "p.ini");
+  EXPECT_EQ(ini.ReadString("s", "k", "def"), "def");
+  EXPECT_THROW(ini.WriteString("s", "k", "v"), lyrano::FileError);
+  EXPECT_TRUE(std::filesystem::is_fifo(dir / "p.ini"));
+}
+
 TEST(IniFileWrite, KeepsPermissionsAndFollowsLinks) {
   TempDir dir;
   WriteFile(dir / "real.ini", "[s]\nk=v\n");
