@@ -26,6 +26,16 @@ std::vector<std::string> SplitString(std::string_view s, std::string_view separa
   return fields;
 }
 
+std::string_view NextLine(std::string_view text, size_t& pos) {
+  // A plain scan: find_first_of tests every byte against the set by a call.
+  size_t start = pos;
+  size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  pos = end + 1;
+  if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+  return text.substr(start, end - start);
+}
+
 std::string Trim(std::string_view s) {
   size_t from = 0;
   size_t to = s.size();

@@ -2,6 +2,7 @@
 // says otherwise; all functions are pure and thread-safe.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,6 +12,11 @@ namespace funPub {
 
 // Cuts S at every occurrence of Separator: n separators give n + 1 fields.
 std::vector<std::string> SplitString(std::string_view s, std::string_view separator);
+
+// The line of `text` that starts at `pos`, without its end (CR, LF or CR LF);
+// moves `pos` past that end. Call while pos < text.size(): a last line without
+// an end is returned too, and a text ending in a line end yields no empty line.
+std::string_view NextLine(std::string_view text, size_t& pos);
 
 // Removes bytes up to 0x20 (blanks and control characters) at both ends.
 std::string Trim(std::string_view s);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/FileIO.h"
+#include "common/funPub.h"
 #include "online/RegExpr.h"
 
 namespace {
@@ -238,14 +239,7 @@ void ParseLyricText(TLyricTimeline& timeline, std::string_view text) {
   size_t budget = kMaxLyricTextBytes;
   size_t start = 0;
   while (start < text.size()) {
-    // A plain scan: find_first_of tests every byte against the set by a call.
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {
-      ++start;
-    }
+    std::string_view line = funPub::NextLine(text, start);
     // Both patterns need a "["; most lines without one are skipped unsearched.
     if (line.find('[') == std::string_view::npos) continue;
     plainTag.SetInputString(line);

@@ -67,14 +67,7 @@ TPlaylistReadResult ParsePlaylistText(std::string_view text) {
   size_t lineNo = 0;
   size_t start = 0;
   while (start < text.size()) {
-    // A plain scan: find_first_of tests every byte against the set by a call.
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    if (end < text.size() && text[end] == '\r' && start < text.size() && text[start] == '\n') {
-      ++start;
-    }
+    std::string_view line = funPub::NextLine(text, start);
     ++lineNo;
     if (line.find('|') == std::string_view::npos) continue;
     std::vector<std::string> fields = funPub::SplitString(line, "|");

@@ -28,6 +28,31 @@ TEST(FunPubSplit, NSeparatorsGiveNPlusOneFields) {
   EXPECT_EQ(funPub::SplitString("ab", ""), (Fields{"ab"}));
 }
 
+// Every way a line can end, blank lines kept, no phantom line after a last end.
+TEST(FunPubText, NextLineEndsAtCrOrLfOrCrLf) {
+  struct Case {
+    std::string text;
+    Fields lines;
+  } cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+      {"a\r\n", {"a"}},
+      {"a\r", {"a"}},
+      {"\n\n", {"", ""}},
+      {"\r\r\n\n\r", {"", "", "", ""}},
+      {"a\n\r b", {"a", "", " b"}},
+      {"x\0y\r\n\xC4\xE3"s, {"x\0y"s, "\xC4\xE3"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    Fields lines;
+    size_t pos = 0;
+    while (pos < c.text.size()) lines.emplace_back(funPub::NextLine(c.text, pos));
+    EXPECT_EQ(lines, c.lines);
+  }
+}
+
 TEST(FunPubText, TrimAndReplaceAll) {
   EXPECT_EQ(funPub::Trim(" \t\r\n a b \x01\x20"), "a b");
   EXPECT_EQ(funPub::Trim("   "), "");
