@@ -8,28 +8,9 @@
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct CliRun {
-  int rc;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const testsupport::TempDir& dir, const std::string& args) {
-  auto cli = testsupport::BuiltProgram("lyrano-cli");
-  EXPECT_TRUE(std::filesystem::exists(cli)) << "build lyrano-cli first";
-  CliRun r;
-  auto errFile = dir / "stderr.txt";
-  r.rc = testsupport::RunCommand(Quote(cli.string()) + " " + args + " 2>" + Quote(errFile.string()),
-                                 &r.out);
-  r.err = testsupport::ReadFile(errFile);
-  return r;
-}
+using testsupport::CliRun;
+using testsupport::RunCli;
+using testsupport::ShellQuote;
 
 TEST(LrcCli, PrintsTheSortedTimelineInUtf8) {
   testsupport::TempDir dir;
@@ -37,21 +18,21 @@ TEST(LrcCli, PrintsTheSortedTimelineInUtf8) {
   auto file = dir / "\xEB\x85\xB8\xEB\x9E\x98 song.lrc";
   testsupport::WriteFile(
       file, "[ar:x]\r\n[00:03.20]\xCA\xC0\xBD\xE7\ta\\b\r\n[00:01]\xC4\xE3\xBA\xC3\r\n");
-  CliRun r = Cli(dir, "lrc " + Quote(file.string()));
+  CliRun r = RunCli("lrc " + ShellQuote(file.string()));
   EXPECT_EQ(r.rc, 0) << r.err;
   EXPECT_EQ(r.out, "1\t\xE4\xBD\xA0\xE5\xA5\xBD\n3\t\xE4\xB8\x96\xE7\x95\x8C\\ta\\\\b\n");
 }
 
 TEST(LrcCli, MissingFileAndUsage) {
   testsupport::TempDir dir;
-  CliRun missing = Cli(dir, "lrc " + Quote((dir / "none.lrc").string()));
+  CliRun missing = RunCli("lrc " + ShellQuote((dir / "none.lrc").string()));
   EXPECT_EQ(missing.rc, 1);
   EXPECT_EQ(missing.out, "");
   EXPECT_NE(missing.err, "");
 
-  EXPECT_EQ(Cli(dir, "lrc").rc, 2);
+  EXPECT_EQ(RunCli("lrc").rc, 2);
   testsupport::WriteFile(dir / "empty.lrc", "");
-  CliRun empty = Cli(dir, "lrc " + Quote((dir / "empty.lrc").string()));
+  CliRun empty = RunCli("lrc " + ShellQuote((dir / "empty.lrc").string()));
   EXPECT_EQ(empty.rc, 0);
   EXPECT_EQ(empty.out, "");
 }

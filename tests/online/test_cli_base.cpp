@@ -8,17 +8,8 @@
 
 namespace {
 
-std::string Quote(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
-  return out + "'";
-}
+using testsupport::CliCommand;
+using testsupport::ShellQuote;
 
 class CliBase : public ::testing::Test {
  protected:
@@ -27,7 +18,7 @@ class CliBase : public ::testing::Test {
     if (!std::filesystem::exists(cli_)) GTEST_SKIP() << "lyrano-cli is not built";
   }
   int Run(const std::string& args, std::string* out) {
-    return testsupport::RunCommand(Quote(cli_.string()) + " " + args, out);
+    return testsupport::RunCommand(CliCommand(args), out);
   }
   std::filesystem::path cli_;
 };
@@ -37,8 +28,8 @@ TEST_F(CliBase, MatchListsEveryMatchAndGroup) {
   // GBK bytes in the file, the pattern in UTF-8 (歌 is B8 E8 in GBK).
   testsupport::WriteFile(dir / "page.txt", "<B>\xB8\xE8</b>\n<b>x\ty</b><b></b>");
   std::string out;
-  EXPECT_EQ(Run("match " + Quote("<b>(\xE6\xAD\x8C|x(\\s)y)</b>") + " " +
-                    Quote((dir / "page.txt").string()),
+  EXPECT_EQ(Run("match " + ShellQuote("<b>(\xE6\xAD\x8C|x(\\s)y)</b>") + " " +
+                    ShellQuote((dir / "page.txt").string()),
                 &out),
             0);
   EXPECT_EQ(out,
@@ -51,9 +42,7 @@ TEST_F(CliBase, MatchReadsStdinAndReportsFailures) {
   EXPECT_EQ(Run("match 'b(.)' < /dev/null", &out), 1);
   EXPECT_EQ(out, "");
   out.clear();
-  EXPECT_EQ(testsupport::RunCommand("printf 'ab\\0bc' | " + Quote(cli_.string()) + " match 'b(.?)'",
-                                    &out),
-            0);
+  EXPECT_EQ(testsupport::RunCommand("printf 'ab\\0bc' | " + CliCommand("match 'b(.?)'"), &out), 0);
   EXPECT_EQ(out, "0\t0\tb\n0\t1\t\n");  // the NUL ends the input
   out.clear();
   EXPECT_EQ(Run("match '(a*)*' /dev/null 2>&1", &out), 2);
@@ -73,10 +62,10 @@ TEST_F(CliBase, FetchWritesThePageInTheLocalCodePage) {
                       [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
   server.Start();
   std::string out;
-  EXPECT_EQ(Run("fetch " + Quote(server.url("/song")), &out), 0);
+  EXPECT_EQ(Run("fetch " + ShellQuote(server.url("/song")), &out), 0);
   EXPECT_EQ(out, "<i>\xB8\xE8</i>");
   out.clear();
-  EXPECT_EQ(Run("fetch " + Quote(server.url("/gone")) + " 2>/dev/null", &out), 1);
+  EXPECT_EQ(Run("fetch " + ShellQuote(server.url("/gone")) + " 2>/dev/null", &out), 1);
   EXPECT_EQ(out, "");
 }
 
@@ -104,7 +93,7 @@ TEST_F(CliBase, ArgumentsThatAreNotUtf8AreRaisedErrors) {
         "resolve $'1\\xFF'", "find $'\\xFF'", "play $'\\xFF.mp3'"}) {
     std::string out;
     EXPECT_EQ(testsupport::RunCommand(
-                  "bash -c " + Quote(Quote(cli_.string()) + " " + args + " 2>&1 >/dev/null"), &out),
+                  "bash -c " + ShellQuote(CliCommand(args) + " 2>&1 >/dev/null"), &out),
               2)
         << args;
     EXPECT_NE(out.find("not valid UTF-8"), std::string::npos) << args << ": " << out;

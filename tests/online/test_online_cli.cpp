@@ -22,33 +22,15 @@ extern char** environ;
 
 namespace {
 
-std::string Quote(std::string_view s) {
-  std::string out = "'";
-  for (char c : s) {
-    out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return out + "'";
-}
-
-struct CliRun {
-  int rc;
-  std::string out;
-  std::string err;
-};
+using testsupport::CliRun;
+using testsupport::ShellQuote;
 
 // Runs lyrano-cli with the three addresses pointing at `base`.
 CliRun RunCli(const std::string& base, const std::string& args,
               const std::string& rulePath = "/rules.html") {
-  testsupport::TempDir dir;
-  const auto errFile = dir / "stderr";
-  const std::string cmd = "LYRANO_RULE_URL=" + Quote(base + rulePath) +
-                          " LYRANO_SITE_URL=" + Quote(base) + " LYRANO_LYRIC_URL=" + Quote(base) +
-                          " " + Quote(testsupport::BuiltProgram("lyrano-cli").string()) + " " +
-                          args + " 2>" + Quote(errFile.string());
-  CliRun run;
-  run.rc = testsupport::RunCommand(cmd, &run.out);
-  run.err = testsupport::ReadFile(errFile);
-  return run;
+  return testsupport::RunCli(args, "LYRANO_RULE_URL=" + ShellQuote(base + rulePath) +
+                                       " LYRANO_SITE_URL=" + ShellQuote(base) +
+                                       " LYRANO_LYRIC_URL=" + ShellQuote(base));
 }
 
 // A small site: rule pages, one result page per keyword, song information,
@@ -151,7 +133,7 @@ TEST_F(CliSite, SearchPrintsRowsAndLinks) {
   EXPECT_EQ(run.out, "row\t11\tbad\t歌\\t手\n");
   EXPECT_EQ(run.err, "'x' is not a valid integer value\n");
 
-  run = RunCli(base(), "page " + Quote(base() + "/search?key=p"));
+  run = RunCli(base(), "page " + ShellQuote(base() + "/search?key=p"));
   EXPECT_EQ(run.rc, 0);
   EXPECT_EQ(run.out.substr(0, 12), "row\t11\tp\t歌");
 

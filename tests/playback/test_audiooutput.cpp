@@ -84,11 +84,7 @@ const bool kProbeChecked = [] {
 
 // ---- the tests (parent process) ----
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using testsupport::ShellQuote;
 
 std::vector<int16_t> Samples(const std::string& bytes) {
   std::vector<int16_t> s(bytes.size() / 2);
@@ -108,10 +104,10 @@ Capture RunProbe(const std::string& scenario, const std::filesystem::path& file,
   testsupport::TempDir dir;
   auto raw = dir / "out.raw";
   std::string cmd =
-      "LYRANO_AUDIO_PROBE=" + scenario + " LYRANO_AUDIO_PROBE_FILE=" + Quote(file.string()) +
+      "LYRANO_AUDIO_PROBE=" + scenario + " LYRANO_AUDIO_PROBE_FILE=" + ShellQuote(file.string()) +
       " LYRANO_AUDIO_PROBE_VOLUME=" + std::to_string(volume) + " SDL_AUDIODRIVER=" + driver +
-      " SDL_DISKAUDIOFILE=" + Quote(raw.string()) + " " +
-      Quote(std::filesystem::read_symlink("/proc/self/exe").string()) + " 2>/dev/null";
+      " SDL_DISKAUDIOFILE=" + ShellQuote(raw.string()) + " " +
+      ShellQuote(std::filesystem::read_symlink("/proc/self/exe").string()) + " 2>/dev/null";
   Capture c;
   c.rc = testsupport::RunCommand(cmd, &c.out);
   c.pcm = Samples(testsupport::ReadFile(raw));
@@ -122,7 +118,7 @@ Capture RunProbe(const std::string& scenario, const std::filesystem::path& file,
 std::vector<int16_t> Reference(const std::filesystem::path& file) {
   std::string bytes;
   testsupport::RunCommand(
-      "ffmpeg -nostdin -loglevel error -i " + Quote(file.string()) + " -f s16le -", &bytes);
+      "ffmpeg -nostdin -loglevel error -i " + ShellQuote(file.string()) + " -f s16le -", &bytes);
   return Samples(bytes);
 }
 

@@ -12,11 +12,7 @@ using namespace audiotest;
 
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using testsupport::ShellQuote;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -45,7 +41,7 @@ class CliPlay : public ::testing::Test {
     if (!std::filesystem::exists(cli_)) GTEST_SKIP() << "lyrano-cli is not built";
   }
   int Run(const std::string& args, std::string* out) {
-    return testsupport::RunCommand(Quote(cli_.string()) + " play " + args + " 2>&1", out);
+    return testsupport::RunCommand(testsupport::CliCommand("play " + args + " 2>&1"), out);
   }
   std::filesystem::path cli_;
 };
@@ -56,7 +52,7 @@ TEST_F(CliPlay, PrintsTheStateEverySecondAndTheEnd) {
   auto file = dir / "\xE6\xAD\x8C.mp3";
   std::filesystem::copy_file(Tone("cli.mp3", Spec(1.3)), file);
   std::string out;
-  ASSERT_EQ(Run(Quote(file.string()) + " --volume 0.5", &out), 0) << out;
+  ASSERT_EQ(Run(ShellQuote(file.string()) + " --volume 0.5", &out), 0) << out;
   std::vector<std::string> lines = Lines(out);
   ASSERT_GE(lines.size(), 3u) << out;
   EXPECT_EQ(lines.back(), "end");
@@ -80,7 +76,8 @@ TEST_F(CliPlay, PrintsTheStateEverySecondAndTheEnd) {
 
 TEST_F(CliPlay, StopsAfterTheGivenSeconds) {
   std::string out;
-  ASSERT_EQ(Run(Quote(Tone("three.mp3", Spec(3.0)).string()) + " --seconds 0.3", &out), 0) << out;
+  ASSERT_EQ(Run(ShellQuote(Tone("three.mp3", Spec(3.0)).string()) + " --seconds 0.3", &out), 0)
+      << out;
   std::vector<std::string> lines = Lines(out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back().rfind("state\t", 0), 0u);  // no "end": it was cut short
@@ -94,15 +91,15 @@ TEST_F(CliPlay, FailedOpensAndUsageErrors) {
     int rc;
   };
   const Row rows[] = {
-      {Quote((dir / "missing.mp3").string()), 1},
-      {Quote("ftp://127.0.0.1/song.mp3"), 1},  // "://" makes it an address
+      {ShellQuote((dir / "missing.mp3").string()), 1},
+      {ShellQuote("ftp://127.0.0.1/song.mp3"), 1},  // "://" makes it an address
       {"", 2},
-      {Quote(tone) + " --volume 2", 2},
-      {Quote(tone) + " --volume loud", 2},
-      {Quote(tone) + " --seconds", 2},
-      {Quote(tone) + " --seconds -1", 2},
-      {Quote(tone) + " " + Quote(tone), 2},
-      {Quote(tone) + " --speed 2", 2},
+      {ShellQuote(tone) + " --volume 2", 2},
+      {ShellQuote(tone) + " --volume loud", 2},
+      {ShellQuote(tone) + " --seconds", 2},
+      {ShellQuote(tone) + " --seconds -1", 2},
+      {ShellQuote(tone) + " " + ShellQuote(tone), 2},
+      {ShellQuote(tone) + " --speed 2", 2},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args);

@@ -59,7 +59,9 @@ LoopbackServer::~LoopbackServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-std::string LoopbackServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string LoopbackServer::base() const {
+  return "http://127.0.0.1:" + std::to_string(port_);
+}
 
 int RunCommand(const std::string& command, std::string* output) {
   std::FILE* pipe = popen(command.c_str(), "r");
@@ -73,7 +75,7 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-static std::string ShellQuote(std::string_view s) {
+std::string ShellQuote(std::string_view s) {
   std::string out = "'";
   for (char c : s) {
     if (c == '\'') {
@@ -88,9 +90,8 @@ static std::string ShellQuote(std::string_view s) {
 void MakeTone(const fs::path& out, const ToneSpec& spec) {
   std::ostringstream cmd;
   cmd << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-      << ShellQuote("sine=frequency=" + std::to_string(spec.frequency) +
-                    ":sample_rate=" + std::to_string(spec.rate) +
-                    ":duration=" + std::to_string(spec.seconds))
+      << ShellQuote("sine=frequency=" + std::to_string(spec.frequency) + ":sample_rate=" +
+                    std::to_string(spec.rate) + ":duration=" + std::to_string(spec.seconds))
       << " -ac " << spec.channels;
   if (!spec.title.empty()) cmd << " -metadata " << ShellQuote("title=" + spec.title);
   if (!spec.artist.empty()) cmd << " -metadata " << ShellQuote("artist=" + spec.artist);
@@ -101,6 +102,23 @@ void MakeTone(const fs::path& out, const ToneSpec& spec) {
   ASSERT_EQ(rc, 0) << "ffmpeg failed: " << cmd.str() << "\n" << output;
 }
 
-fs::path BuiltProgram(std::string_view name) { return fs::path(LYRANO_BINARY_DIR) / name; }
+fs::path BuiltProgram(std::string_view name) {
+  return fs::path(LYRANO_BINARY_DIR) / name;
+}
+
+std::string CliCommand(std::string_view args) {
+  return ShellQuote(BuiltProgram("lyrano-cli").string()) + " " + std::string(args);
+}
+
+CliRun RunCli(std::string_view args, std::string_view env) {
+  EXPECT_TRUE(fs::exists(BuiltProgram("lyrano-cli"))) << "build lyrano-cli first";
+  TempDir dir;
+  const fs::path errFile = dir / "stderr";
+  CliRun run;
+  run.rc = RunCommand(
+      std::string(env) + " " + CliCommand(args) + " 2>" + ShellQuote(errFile.string()), &run.out);
+  run.err = ReadFile(errFile);
+  return run;
+}
 
 }  // namespace testsupport

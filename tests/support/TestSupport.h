@@ -55,8 +55,8 @@ struct ToneSpec {
   int rate = 44100;
   int channels = 2;
   double frequency = 440.0;
-  std::string title;   // metadata, UTF-8; empty for none
-  std::string artist;  // metadata, UTF-8
+  std::string title;      // metadata, UTF-8; empty for none
+  std::string artist;     // metadata, UTF-8
   std::string extraArgs;  // appended to the ffmpeg command before the output
 };
 
@@ -69,5 +69,23 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 
 // Path of a program built beside the tests (lyrano-cli, lyrano, ...).
 std::filesystem::path BuiltProgram(std::string_view name);
+
+// `s` in single quotes for the shell, embedded quotes included.
+std::string ShellQuote(std::string_view s);
+
+// The shell command that starts the built lyrano-cli with `args`, which are
+// shell text: quote names with ShellQuote; redirections may follow.
+std::string CliCommand(std::string_view args);
+
+struct CliRun {
+  int rc = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs lyrano-cli with `args` (shell text, as for CliCommand) and the variable
+// assignments `env` ("NAME='value' ..."), capturing stdout, stderr and the exit
+// status. Fails the current test when lyrano-cli has not been built.
+CliRun RunCli(std::string_view args, std::string_view env = {});
 
 }  // namespace testsupport

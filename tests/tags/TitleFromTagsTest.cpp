@@ -115,12 +115,13 @@ TEST(TitleFromTags, CliTagsCommand) {
   fs::path tagged = dir / "\xE4\xB8\xAD.mp3";
   testsupport::WriteFile(tagged, Id3v2(4, {{"TIT2", Text(3, " T\tx ")}, {"TPE1", Text(0, "S")}}));
   std::string out;
-  std::string cmd = cli.string() + " tags '" + tagged.string() + "' '" + dir.path().string() +
-                    "/no such.b.mp3' 2>&1";
+  std::string cmd = testsupport::CliCommand(
+      "tags " + testsupport::ShellQuote(tagged.string()) + " " +
+      testsupport::ShellQuote(dir.path().string() + "/no such.b.mp3") + " 2>&1");
   EXPECT_EQ(testsupport::RunCommand(cmd, &out), 0);
   EXPECT_EQ(out, tagged.string() + "\tT\\tx\tS\n" + dir.path().string() +
                      "/no such.b.mp3\tno such.b\tLyrano\n");
-  EXPECT_EQ(testsupport::RunCommand(cli.string() + " tags 2>/dev/null", &out), 2);
+  EXPECT_EQ(testsupport::RunCommand(testsupport::CliCommand("tags 2>/dev/null"), &out), 2);
 }
 
 }  // namespace
