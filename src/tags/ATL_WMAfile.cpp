@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 
 using tags::TagFile;
 using tags::TagResult;
@@ -23,6 +24,20 @@ constexpr size_t kMaxChars = 250;
 
 constexpr uint16_t kTypeString = 0;
 constexpr uint16_t kTypeDword = 3;
+
+// The end of the walk when a read did not come back whole: a file that ends
+// first keeps what was read, a failing read is an error. nullopt when it did.
+std::optional<TagResult> WalkEnd(TagFile::Status status) {
+  switch (status) {
+    case TagFile::Status::Ok:
+      return std::nullopt;
+    case TagFile::Status::Short:
+      return TagResult::Ok;
+    case TagFile::Status::Error:
+      break;
+  }
+  return TagResult::ReadError;
+}
 
 uint64_t LittleEndian64(std::string_view b, size_t pos) {
   return tags::LittleEndian(b, pos, 4) | (uint64_t{tags::LittleEndian(b, pos + 4, 4)} << 32);
@@ -78,14 +93,8 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
   TagFile file;
   if (TagResult r = file.Open(path); r != TagResult::Ok) return r;
   std::array<char, kHeaderSize> h{};
-  switch (file.ReadAt(0, h.data(), h.size())) {
-    case TagFile::Status::Ok:
-      break;
-    case TagFile::Status::Short:
-      return TagResult::Ok;  // too short to be ASF
-    case TagFile::Status::Error:
-      return TagResult::ReadError;
-  }
+  // A file too short for the header is no ASF file.
+  if (auto end = WalkEnd(file.ReadAt(0, h.data(), h.size()))) return *end;
   std::string_view hv(h.data(), h.size());
   if (std::memcmp(hv.data(), kHeaderObject, kGuidSize) != 0) return TagResult::Ok;
   valid_ = true;
@@ -102,14 +111,7 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
     std::string oh;
     std::string body;
     for (uint32_t i = 0; i < count && limit - pos >= kObjectHeaderSize; ++i) {
-      switch (region.Read(pos, kObjectHeaderSize, oh)) {
-        case TagFile::Status::Ok:
-          break;
-        case TagFile::Status::Short:
-          return TagResult::Ok;
-        case TagFile::Status::Error:
-          return TagResult::ReadError;
-      }
+      if (auto end = WalkEnd(region.Read(pos, kObjectHeaderSize, oh))) return *end;
       const uint64_t size = LittleEndian64(oh, 16);
       // A size below the object header would never move on.
       if (size < kObjectHeaderSize) break;
@@ -119,13 +121,9 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
       if (content || extended) {
         // A damaged last object is read as far as it goes, then the walk ends.
         uint64_t bodySize = (fits ? size : limit - pos) - kObjectHeaderSize;
-        switch (region.Read(pos + kObjectHeaderSize, static_cast<size_t>(bodySize), body)) {
-          case TagFile::Status::Ok:
-            break;
-          case TagFile::Status::Short:
-            return TagResult::Ok;
-          case TagFile::Status::Error:
-            return TagResult::ReadError;
+        if (auto end = WalkEnd(
+                region.Read(pos + kObjectHeaderSize, static_cast<size_t>(bodySize), body))) {
+          return *end;
         }
         if (content) {
           ReadContentDescription(body);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 
 #include "tags/ID3v2Frames.h"
 
@@ -20,6 +21,23 @@ constexpr uint8_t kV2Compression = 0x40;
 constexpr uint8_t kExtendedHeader = 0x40;
 constexpr uint8_t kFooter = 0x10;
 
+// The end of a tag read whose fixed-size block did not come back whole: a file
+// ending first has no tag, a failing read is reported with the file's text.
+// nullopt when the block was read.
+std::optional<TagResult> BlockReadFailure(TagFile::Status status, const TagFile& file,
+                                          std::string& error) {
+  switch (status) {
+    case TagFile::Status::Ok:
+      return std::nullopt;
+    case TagFile::Status::Short:
+      return TagResult::NoTag;
+    case TagFile::Status::Error:
+      break;
+  }
+  error = file.ErrorText();
+  return TagResult::ReadError;
+}
+
 }  // namespace
 
 TagResult TID3v1Tag::ReadFromFile(const std::string& path) {
@@ -29,14 +47,9 @@ TagResult TID3v1Tag::ReadFromFile(const std::string& path) {
   if (TagResult r = file.Open(path); r != TagResult::Ok) return r;
   if (file.Size() < kV1Size) return TagResult::NoTag;
   std::array<char, kV1Size> tag{};
-  switch (file.ReadAt(file.Size() - kV1Size, tag.data(), tag.size())) {
-    case TagFile::Status::Ok:
-      break;
-    case TagFile::Status::Short:
-      return TagResult::NoTag;
-    case TagFile::Status::Error:
-      error_ = file.ErrorText();
-      return TagResult::ReadError;
+  if (auto failed = BlockReadFailure(file.ReadAt(file.Size() - kV1Size, tag.data(), tag.size()),
+                                     file, error_)) {
+    return *failed;
   }
   std::string_view v(tag.data(), tag.size());
   if (v.substr(0, 3) != "TAG") return TagResult::NoTag;
@@ -53,14 +66,8 @@ TagResult TID3v2Tag::ReadFromFile(const std::string& path) {
   TagFile file;
   if (TagResult r = file.Open(path); r != TagResult::Ok) return r;
   std::array<char, kV2HeaderSize> h{};
-  switch (file.ReadAt(0, h.data(), h.size())) {
-    case TagFile::Status::Ok:
-      break;
-    case TagFile::Status::Short:
-      return TagResult::NoTag;
-    case TagFile::Status::Error:
-      error_ = file.ErrorText();
-      return TagResult::ReadError;
+  if (auto failed = BlockReadFailure(file.ReadAt(0, h.data(), h.size()), file, error_)) {
+    return *failed;
   }
   std::string_view hv(h.data(), h.size());
   if (hv.substr(0, 3) != "ID3") return TagResult::NoTag;
