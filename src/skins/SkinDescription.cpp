@@ -25,23 +25,11 @@ class Reader {
       : ini_(ini), section_(section), warnings_(warnings) {}
 
   void Color(std::string_view key, TRgb& out) {
-    std::string text = ini_.ReadString(section_, key, "");
-    if (text.empty()) return;
-    if (auto c = ParseSkinColor(text)) {
-      out = *c;
-    } else {
-      Warn(key, "is not a colour: " + text);
-    }
+    if (auto c = ReadColor(key)) out = *c;
   }
 
   void OptionalColor(std::string_view key, std::optional<TRgb>& out) {
-    std::string text = ini_.ReadString(section_, key, "");
-    if (text.empty()) return;
-    if (auto c = ParseSkinColor(text)) {
-      out = *c;
-    } else {
-      Warn(key, "is not a colour: " + text);
-    }
+    if (auto c = ReadColor(key)) out = c;
   }
 
   void Int(std::string_view key, int& out, int lo, int hi) {
@@ -80,6 +68,16 @@ class Reader {
   }
 
  private:
+  // The colour at `key`; nullopt when it is missing, empty or (with a warning)
+  // not a colour, so the caller keeps its default.
+  std::optional<TRgb> ReadColor(std::string_view key) {
+    std::string text = ini_.ReadString(section_, key, "");
+    if (text.empty()) return std::nullopt;
+    std::optional<TRgb> c = ParseSkinColor(text);
+    if (!c) Warn(key, "is not a colour: " + text);
+    return c;
+  }
+
   void Warn(std::string_view key, const std::string& what) {
     warnings_.push_back("[" + std::string(section_) + "] " + std::string(key) + " " + what);
   }

@@ -205,6 +205,28 @@ TEST(SkinDescription, OutOfRangeAndMalformedValuesFallBackWithWarnings) {
   EXPECT_EQ(d.Warnings.size(), 7u);
 }
 
+// Colours without a default stay absent unless given well; a malformed one is
+// reported and leaves the colour absent.
+TEST(SkinDescription, OptionalColoursAreSetOnlyByValidValues) {
+  TempDir dir;
+  WriteFile(dir / "skin.ini",
+            "[VERSION]\n[PICTURES]\n[SKINOBJECTS]\n[SKINCONTROLS]\n"
+            "[FORMINFO]\nCaptionTextShadow=#102030\nFrameHighlight=#12345\n");
+  auto d = skins::ReadSkinDescription(dir / "skin.ini");
+  ASSERT_TRUE(d.Skin.has_value()) << d.Error;
+  EXPECT_EQ(d.Skin->FormInfo.CaptionTextShadow, (skins::TRgb{0x10, 0x20, 0x30}));
+  EXPECT_EQ(d.Skin->FormInfo.FrameHighlight, std::nullopt);
+  ASSERT_EQ(d.Warnings.size(), 1u);
+  EXPECT_EQ(d.Warnings[0], "[FORMINFO] FrameHighlight is not a colour: #12345");
+
+  WriteFile(dir / "plain.ini",
+            "[VERSION]\n[PICTURES]\n[SKINOBJECTS]\n[SKINCONTROLS]\n[FORMINFO]\n");
+  auto plain = skins::ReadSkinDescription(dir / "plain.ini");
+  ASSERT_TRUE(plain.Skin.has_value()) << plain.Error;
+  EXPECT_EQ(plain.Skin->FormInfo.CaptionTextShadow, std::nullopt);
+  EXPECT_TRUE(plain.Warnings.empty());
+}
+
 TEST(SkinDescription, ColourForms) {
   struct Row {
     const char* text;
