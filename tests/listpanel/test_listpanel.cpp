@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -60,6 +61,9 @@ class ListPanelTest : public ::testing::Test {
     playlist = std::make_unique<Sheet>(&bitmaps, &window);
     search = std::make_unique<Sheet>(&bitmaps, &window);
     search->widget->move(300, 0);
+    // A fresh process may have its pointer resting where the rows appear; park it
+    // outside the window so no row starts hovered.
+    QCursor::setPos(5000, 5000);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     // Rows shown under a resting mouse take the hover look; start away.
