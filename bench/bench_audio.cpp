@@ -1,6 +1,7 @@
 // Audio engine figures: decode-and-resample speed (times real time, one core),
 // time from opening a local MP3 to its first sample at the output, and the
-// resident memory each open stream costs. Runs on the dummy output driver.
+// resident memory each open stream costs, and the CPU an idle engine uses.
+// Runs on the dummy output driver.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "playback/BASS.h"
@@ -127,6 +129,32 @@ void BM_OpenToFirstSample(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenToFirstSample)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(40);
 
+// Resuming a paused stream after the idle engine released the device: the
+// play call reopens it, until the output takes the next bytes.
+void BM_ResumeAfterIdleRelease(benchmark::State& state) {
+  if (!Engine()) {
+    state.SkipWithError("no output");
+    return;
+  }
+  const std::string path = (TestFiles() / "song.mp3").string();
+  HSTREAM h = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+  BASS_ChannelPlay(h, 0);
+  for (auto _ : state) {
+    BASS_ChannelPause(h);
+    QWORD at = BASS_ChannelGetPosition(h, 0);
+    // Longer than the engine keeps an idle device.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    auto start = std::chrono::steady_clock::now();
+    BASS_ChannelPlay(h, 0);
+    while (BASS_ChannelGetPosition(h, 0) == at)
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    auto end = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+  }
+  BASS_StreamFree(h);
+}
+BENCHMARK(BM_ResumeAfterIdleRelease)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
+
 // Open (not playing) then free: what switching songs costs the caller.
 void BM_OpenFree(benchmark::State& state) {
   if (!Engine()) {
@@ -140,6 +168,46 @@ void BM_OpenFree(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenFree)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// CPU (user + system, every thread) of an engine that plays nothing, over 20 s:
+// argument 0 with no stream, 1 with one stream paused after playing a moment
+// (what a player window with a paused song costs). Run alone, in a fresh
+// process: --benchmark_filter=Idle.
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return s(u.ru_utime) + s(u.ru_stime);
+}
+
+void BM_IdleCpu(benchmark::State& state) {
+  if (!Engine()) {
+    state.SkipWithError("no output");
+    return;
+  }
+  constexpr double kSeconds = 20.0;
+  const std::string path = (TestFiles() / "song.mp3").string();
+  double share = 0;
+  for (auto _ : state) {
+    HSTREAM h = 0;
+    if (state.range(0) == 1) {
+      h = BASS_StreamCreateFile(0, path.c_str(), 0, 0, 0);
+      BASS_ChannelPlay(h, 0);
+      while (BASS_ChannelGetPosition(h, 0) < 44100)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      BASS_ChannelPause(h);
+    }
+    double before = CpuSeconds();
+    auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(kSeconds));
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    share = 100.0 * (CpuSeconds() - before) / wall;
+    state.SetIterationTime(wall);
+    if (h != 0) BASS_StreamFree(h);
+  }
+  state.counters["cpu_percent"] = share;
+}
+BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 long ResidentKb() {
   std::ifstream status("/proc/self/status");

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -65,6 +66,21 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds
     std::this_thread::sleep_for(std::chrono::milliseconds(3));
   }
   return true;
+}
+
+// SDL's output threads in this process ("SDLAudioP<n>"): one while the device
+// is open, none once the idle engine has released it.
+inline int SdlOutputThreads() {
+  int n = 0;
+  std::error_code ec;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::ifstream comm(it->path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    n += name.rfind("SDLAudioP", 0) == 0;
+  }
+  return n;
 }
 
 // Counts end notifications and remembers the last one's arguments and thread.

@@ -377,4 +377,49 @@ TEST_F(AudioEngine, OpenFreeCyclesLeakNothing) {
   EXPECT_EQ(CountEntries("/proc/self/task"), threads);
 }
 
+// An idle engine releases the output device (a paused SDL device still wakes
+// every buffer), and whatever play call comes next reopens it: the position
+// stays where it was while released, playing resumes from it, the stream plays
+// to its end with one notification, the device goes again after the end, and
+// an ended stream restarts from the beginning.
+TEST_F(AudioEngine, IdleDeviceIsReleasedAndPlayingReopensIt) {
+  const std::pair<const char*, BOOL (*)(DWORD)> holds[] = {{"pause", &BASS_ChannelPause},
+                                                           {"stop", &BASS_ChannelStop}};
+  for (const auto& [name, hold] : holds) {
+    SCOPED_TRACE(name);
+    HSTREAM h = OpenFile(Tone("idle.wav", Spec(1.5)));
+    ASSERT_NE(h, 0u);
+    const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
+    SyncRecorder rec;
+    ASSERT_NE(rec.Arm(h), 0u);
+    ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+    ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) >= 44100; }));
+    ASSERT_EQ(hold(h), 1);
+    const QWORD held = BASS_ChannelGetPosition(h, 0);
+    const DWORD state = BASS_ChannelIsActive(h);
+
+    ASSERT_TRUE(WaitUntil([] { return SdlOutputThreads() == 0; }));
+    EXPECT_EQ(BASS_ChannelGetPosition(h, 0), held);
+    EXPECT_EQ(BASS_ChannelIsActive(h), state);
+
+    ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+    // SDL's new thread names itself once it runs.
+    EXPECT_TRUE(WaitUntil([] { return SdlOutputThreads() == 1; }));
+    EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+    ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > held; }));
+    EXPECT_LT(BASS_ChannelGetPosition(h, 0), held + 176400);
+    ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+    EXPECT_EQ(BASS_ChannelGetPosition(h, 0), length);
+    EXPECT_NE(rec.Thread(), std::this_thread::get_id());
+
+    ASSERT_TRUE(WaitUntil([] { return SdlOutputThreads() == 0; }));
+    EXPECT_EQ(rec.calls, 1);
+    ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);  // ended: from the beginning
+    ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > 0; }));
+    EXPECT_LT(BASS_ChannelGetPosition(h, 0), held);
+    EXPECT_EQ(BASS_StreamFree(h), 1);
+    EXPECT_EQ(rec.calls, 1);
+  }
+}
+
 }  // namespace

@@ -57,6 +57,13 @@ int Probe(const std::string& scenario) {
     std::printf("paused %llu %llu\n", static_cast<unsigned long long>(before),
                 static_cast<unsigned long long>(position()));
     BASS_ChannelPlay(h, 0);
+  } else if (scenario == "idle") {
+    WaitUntil([&] { return position() >= 88200; });
+    BASS_ChannelPause(h);
+    QWORD before = position();
+    bool released = WaitUntil([] { return SdlOutputThreads() == 0; });
+    std::printf("released %d at %llu\n", released ? 1 : 0, static_cast<unsigned long long>(before));
+    BASS_ChannelPlay(h, 0);
   } else if (scenario == "free") {
     WaitUntil([&] { return position() >= 88200; });
     QWORD at = position();
@@ -228,6 +235,26 @@ TEST(AudioOutput, PauseProducesNoSamplesAndLosesNone) {
   EXPECT_NEAR(static_cast<double>(gapAt) * 4, static_cast<double>(before), 512 * 4);
   // Around the gap: the whole file, give or take a silent sample at its edges.
   EXPECT_NEAR(static_cast<double>(heard.size() / 2 - gap), 2 * 44100.0, 2.0);
+}
+
+// The idle engine closes the device and the next play opens it again: the
+// disk driver then starts its file afresh, and what it gets is exactly the
+// rest of the file from where the pause left it, nothing lost or repeated.
+TEST(AudioOutput, ReopenedDevicePlaysTheRestAfterTheIdleRelease) {
+  auto file = Tone("out-two.wav", Spec(2.0, 44100, 2));
+  Capture c = RunProbe("idle", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  unsigned long long before = 0;
+  int released = 0;
+  ASSERT_EQ(std::sscanf(c.out.c_str(), "released %d at %llu", &released, &before), 2) << c.out;
+  EXPECT_EQ(released, 1);
+  EXPECT_NE(c.out.find("ended 1 position 352800\n"), std::string::npos) << c.out;
+  std::vector<int16_t> ref = Reference(file);
+  ASSERT_GT(ref.size(), before / 2);
+  std::vector<int16_t> rest = Sounding({ref.begin() + static_cast<long>(before / 2), ref.end()});
+  std::vector<int16_t> heard = Sounding(c.pcm);
+  ASSERT_EQ(heard.size(), rest.size());
+  EXPECT_TRUE(heard == rest);
 }
 
 // Freeing stops the sound at once: what came out is what the position said.

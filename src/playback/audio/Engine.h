@@ -2,7 +2,8 @@
 // notification thread that runs end procedures.
 //
 // Locks, in the only order they may nest: a stream's control lock, then the
-// output lock (held by the SDL callback), then `kickMutex_`. `mutex_` guards the
+// output's run lock, then the output lock (held by the SDL callback), then
+// `kickMutex_`. `mutex_` guards the
 // tables and is never held while taking another lock or calling a procedure.
 #pragma once
 

@@ -105,12 +105,19 @@ bool Stream::Play(bool restart) {
       return false;
     }
   }
+  PlayState before;
   {
     Output::Lock lock(output_);
     output_.Attach(&channel_);
+    before = State();
     channel_.state.store(PlayState::Playing);
   }
-  output_.UpdateRunning();
+  if (!output_.UpdateRunning()) {
+    // The device went away while idle: the stream stays as it was.
+    Output::Lock lock(output_);
+    if (State() == PlayState::Playing) channel_.state.store(before);
+    return false;
+  }
   return true;
 }
 
