@@ -1,0 +1,325 @@
+// TForm1: construction, start-up (FormCreate) and shutdown (FormClose), the
+// worker and Timer3/Timer4, message boxes, hints, tray and window commands.
+#include "main/Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <filesystem>
+#include <system_error>
+
+#include "common/IniFile.h"
+#include "common/codepage.h"
+#include "common/funPub.h"
+#include "main/TaskbarEntry.h"
+#include "main/UiText.h"
+#include "main/controls/RzBmpButton.h"
+#include "online/RuleWorker.h"
+#include "skins/SkinCatalogue.h"
+#include "tags/TitleFromTags.h"
+
+TForm1::TForm1(std::string appDir, std::vector<std::string> args) : args_(std::move(args)) {
+  state_.AppDir = std::move(appDir);
+  setObjectName("Form1");
+  CreateSkinForm();
+  BuildLayout();
+  SetUpTray();
+  setWindowTitle(ui::Text("Lyrano 初始化中...."));
+
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Timer2Timer(); }); });
+  connect(Timer3, &QTimer::timeout, this, [this] { Guarded([this] { Timer3Timer(); }); });
+  connect(Timer4, &QTimer::timeout, this, [this] { Guarded([this] { Timer4Timer(); }); });
+  ConnectHandlers();
+
+  FormCreate();
+  // The loop timers start with the message loop, after the window is shown.
+  QTimer::singleShot(0, this, [this] { StartLoopTimers(); });
+}
+
+TForm1::~TForm1() {
+  // The worker first: it may still be fetching, and its callbacks name us.
+  if (BMDThread1) {
+    BMDThread1->Stop();
+    BMDThread1.reset();
+  }
+  // No end notification may reach a window that is gone.
+  if (state_.StreamHandle != 0) {
+    if (state_.EndSyncHandle != 0) BASS_ChannelRemoveSync(state_.StreamHandle, state_.EndSyncHandle);
+    BASS_StreamFree(state_.StreamHandle);
+    state_.StreamHandle = 0;
+  }
+  SetTagErrorReporter({});
+  if (showHint_ == false) qApp->removeEventFilter(this);
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+void TForm1::ShowMessage(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, ui::Text("Lyrano"), ui::FromAnsi(text), QMessageBox::Ok,
+                  this);
+  box.setObjectName("MessageBox");
+  box.exec();
+}
+
+void TForm1::ShowError(const std::string& text) {
+  QMessageBox box(QMessageBox::Critical, ui::Text("Lyrano"), ui::FromAnsi(text), QMessageBox::Ok,
+                  this);
+  box.setObjectName("ErrorBox");
+  box.exec();
+}
+
+void TForm1::FormCreate() {
+  namespace fs = std::filesystem;
+  std::string& appDir = state_.AppDir;
+  MainIni = std::make_unique<TIniFile>(cp::AnsiToPath(appDir + "Main.ini"));
+  state_.CurrentSkin = MainIni->ReadString(skins::kSkinSection, skins::kSkinKey, skins::kDefaultSkin);
+
+  // The skin. A picture that cannot be loaded is shown (once), and start-up
+  // goes on with the layout's sizes and every picture that did load, so the
+  // window opens whole and another skin can still be chosen.
+  std::string skinError;
+  auto attempt = [&](const std::function<void()>& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      if (skinError.empty()) skinError = e.what();
+    }
+  };
+  attempt([this] { LoadListBackBitmaps(state_.CurrentSkin); });
+  LoadSkinDescription();
+  attempt([this] { ApplySkinLayout(state_.CurrentSkin); });
+  if (!skinError.empty()) startupErrors_.push_back(skinError);
+  SetWindowWidth(state_.FormWidth);
+  CollapseWindow();
+  ListSkins();
+  spSkinComboBox1->setCurrentIndex(state_.SkinIndex);
+
+  std::error_code ec;
+  spSkinButton1->setEnabled(fs::is_regular_file(cp::AnsiToPath(appDir + "ktv.exe"), ec));
+
+  // Our engine needs no window handle.
+  BASS_Init(-1, 44100, 0, nullptr, nullptr);
+
+  playlistBox_ = new TCnScroolStoreBox(spSkinTabSheet1, spSkinScrollBar1, &listBack_, spSkinPopupMenu1);
+  playlistBox_->setObjectName("CnScroolStoreBox1");
+  playlistBox_->SetItemHeight(20);
+  playlistBox_->SetItemDBlClickFun([this](int index) {
+    Guarded([this, index] { PlaylistItemDblClick(index); });
+  });
+  searchBox_ = new TCnScroolStoreBox(spSkinTabSheet2, spSkinScrollBar2, &listBack_, spSkinPopupMenu2);
+  searchBox_->setObjectName("CnScroolStoreBox2");
+  searchBox_->SetItemHeight(20);
+  spSkinScrollBar1->raise();
+  spSkinScrollBar2->raise();
+
+  state_.Lyrics.Clear();
+  RzBmpButton3->hide();
+
+  try {
+    SeedPlaylist();
+    LoadPlaylist(appDir + "playlist.txt");
+  } catch (const std::exception& e) {
+    startupErrors_.push_back(e.what());
+  }
+  if (!args_.empty()) state_.StartupFile = args_.front();
+}
+
+void TForm1::StartLoopTimers() {
+  for (const std::string& error : startupErrors_) ShowError(error);
+  startupErrors_.clear();
+  if (closing_) return;
+  Timer1->start();
+  Timer3->start();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closing_) FormClose();
+  event->accept();
+  emit Closed();
+}
+
+void TForm1::FormClose() {
+  closing_ = true;
+  try {
+    if (state_.StreamHandle != 0) BASS_ChannelStop(state_.StreamHandle);
+    Timer1->stop();
+    Timer2->stop();
+    state_.Lyrics.Clear();
+    state_.Lyrics.HasLyrics = false;
+    MainIni.reset();
+  } catch (...) {
+    std::_Exit(0);
+  }
+}
+
+void TForm1::Timer3Timer() {
+  Timer3->stop();
+  if (BMDThread1 || closing_) return;
+  TRuleWorkerWindow window;
+  // Each effect is carried to the window's thread in the order it was made.
+  window.SetCaption = [this](const std::string& caption) {
+    QMetaObject::invokeMethod(this, [this, caption] { SetCaption(caption); }, Qt::QueuedConnection);
+  };
+  window.ShowMessage = [this](const std::string& text, std::function<void()> closed) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, closed] {
+          ShowMessage(text);
+          closed();
+        },
+        Qt::QueuedConnection);
+  };
+  window.StartTimer4 = [this] {
+    QMetaObject::invokeMethod(this, [this] { Timer4->start(); }, Qt::QueuedConnection);
+  };
+  BMDThread1 = std::make_unique<TRuleWorker>(state_.Rules, std::move(window));
+  BMDThread1->Start();
+}
+
+void TForm1::Timer4Timer() {
+  Timer4->stop();
+  if (!state_.StartupFile.empty()) PlayShellFile(state_.StartupFile);
+}
+
+void TForm1::PlayShellFile(const std::string& fileName) {
+  std::string path = funPub::Trim(fileName);
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(cp::AnsiToPath(path), ec)) return;
+  std::string title, singer;
+  TitleFromTags(path, title, singer);
+  UserCommand();
+  PlayEntry(funPub::Trim(title), funPub::Trim(singer), 0, path);
+}
+
+void TForm1::SetCaption(const std::string& caption) {
+  QString text = ui::FromAnsi(caption);
+  if (windowTitle() != text) setWindowTitle(text);
+}
+
+// Hints: a tooltip event is swallowed while the application's hints are off.
+void TForm1::SetShowHint(bool on) {
+  if (on == showHint_) return;
+  showHint_ = on;
+  if (on) {
+    qApp->removeEventFilter(this);
+  } else {
+    qApp->installEventFilter(this);
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (!showHint_ && event->type() == QEvent::ToolTip) return true;
+  if (watched == spSkinEdit1) {
+    if (event->type() == QEvent::FocusIn) Guarded([this] { spSkinEdit1Enter(); });
+    if (event->type() == QEvent::FocusOut) Guarded([this] { spSkinEdit1Exit(); });
+    return false;
+  }
+  return GaugeMouseEvent(watched, event);
+}
+
+void TForm1::spSkinPopupMenu1Popup() { SetShowHint(false); }
+void TForm1::spSkinPopupMenu1MenuClose() { SetShowHint(true); }
+void TForm1::spSkinPopupMenu2Popup() { SetShowHint(true); }
+void TForm1::spSkinPopupMenu2MenuClose() { SetShowHint(true); }
+
+void TForm1::N11Click() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void TForm1::spTrayIcon1Click() { N11Click(); }
+
+void TForm1::N10Click() { close(); }
+
+void TForm1::spSkinCheckBox1Click() {
+  bool onTop = spSkinCheckBox1->isChecked();
+  bool visible = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+  // Changing a window flag may hide a shown window.
+  if (visible && !isVisible()) show();
+  spSkinComboBox1->setEnabled(!onTop);
+}
+
+void TForm1::spSkinButton1Click() {
+  // The companion program is only started; its result is not looked at.
+  QProcess::startDetached(ui::FromAnsi(state_.AppDir + "ktv.exe"), {});
+}
+
+void TForm1::SetSkipTaskbar(bool skip) {
+  taskbarShown_ = !skip;
+  taskbar::SetSkipTaskbar(this, skip);
+}
+
+void TForm1::ConnectHandlers() {
+  auto on = [this](QAction* item, void (TForm1::*handler)()) {
+    connect(item, &QAction::triggered, this, [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
+  };
+  connect(RzBmpButton1, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton1Click(); }); });
+  connect(RzBmpButton2, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton2Click(); }); });
+  connect(RzBmpButton3, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton3Click(); }); });
+  connect(RzBmpButton4, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton4Click(); }); });
+  connect(RzBmpButton5, &QAbstractButton::clicked, this, [this] { Guarded([this] { ToggleWindowHeight(); }); });
+  connect(RzBmpButton6, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton6Click(); }); });
+
+  on(N1, &TForm1::N1Click);
+  on(N2, &TForm1::N2Click);
+  on(N3, &TForm1::N3Click);
+  on(N24, &TForm1::N24Click);
+  on(N12, &TForm1::N12Click);
+  on(N19, &TForm1::N19Click);
+  on(N23, &TForm1::N23Click);
+  on(N20, &TForm1::N20Click);
+  on(N22, &TForm1::N22Click);
+  on(MenuItem1, &TForm1::MenuItem1Click);
+  on(MenuItem2, &TForm1::MenuItem2Click);
+  on(N27, &TForm1::N27Click);
+  on(N13, &TForm1::N13Click);
+  on(N16, &TForm1::N16Click);
+  on(N17, &TForm1::N17Click);
+  on(N4, &TForm1::N4Click);
+  on(N6, &TForm1::RzBmpButton2Click);
+  on(N7, &TForm1::RzBmpButton1Click);
+  on(MenuItem4, &TForm1::N4Click);
+  on(MenuItem6, &TForm1::RzBmpButton2Click);
+  on(MenuItem7, &TForm1::RzBmpButton1Click);
+  on(N11, &TForm1::N11Click);
+  on(N10, &TForm1::N10Click);
+
+  connect(spSkinPopupMenu1, &QMenu::aboutToShow, this, [this] { spSkinPopupMenu1Popup(); });
+  connect(spSkinPopupMenu1, &QMenu::aboutToHide, this, [this] { spSkinPopupMenu1MenuClose(); });
+  connect(spSkinPopupMenu2, &QMenu::aboutToShow, this, [this] { spSkinPopupMenu2Popup(); });
+  connect(spSkinPopupMenu2, &QMenu::aboutToHide, this, [this] { spSkinPopupMenu2MenuClose(); });
+
+  connect(spSkinCheckBox1, &QCheckBox::clicked, this, [this] { Guarded([this] { spSkinCheckBox1Click(); }); });
+  connect(spSkinButton1, &QPushButton::clicked, this, [this] { Guarded([this] { spSkinButton1Click(); }); });
+  connect(spSkinComboBox1, &QComboBox::currentIndexChanged, this,
+          [this] { Guarded([this] { spSkinComboBox1Change(); }); });
+
+  SetTagErrorReporter([](const std::string& message) {
+    // No owner window, caption "Error", error icon, brought to the front.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ui::FromAnsi(message),
+                    QMessageBox::Ok);
+    box.setObjectName("TagErrorBox");
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+  });
+}

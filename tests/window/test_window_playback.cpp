@@ -1,0 +1,214 @@
+// Playing through the window: buttons, menus, order, automatic advance and its
+// guard, the tick's progress, time text and lyric lines with a real LRC file.
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+
+#include "WindowFixture.h"
+#include "main/controls/FlatGauge.h"
+#include "main/controls/GlowLabel.h"
+#include "skins/engine/SkinForm.h"
+
+namespace fs = std::filesystem;
+using wintest::G;
+
+namespace {
+
+class Playback : public wintest::WindowTest {
+ protected:
+  // Three short songs A, B, C as playlist rows 0..2.
+  void ThreeSongs(double seconds = 1.0) {
+    for (const char* t : {"A", "B", "C"})
+      files.push_back(Tone(std::string(t) + ".mp3", seconds, std::string("Song ") + t, "Band"));
+    WritePlaylist({{"Song A", "Band", 0, cp::PathToAnsi(files[0])},
+                   {"Song B", "Band", 0, cp::PathToAnsi(files[1])},
+                   {"Song C", "Band", 0, cp::PathToAnsi(files[2])}});
+  }
+  bool WaitTitle(const char* title, int ms = 10000) {
+    return QTest::qWaitFor([&] { return Title() == title && Playing(); }, ms);
+  }
+  std::vector<fs::path> files;
+};
+
+TEST_F(Playback, PlayPauseResumeAndTheMenuCaption) {
+  ThreeSongs(4.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Child<QLabel>("Label1")->text(), QString::fromUtf8("——Band"));
+  // Within a tick the pause button and "暂停" appear.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Child<QWidget>("RzBmpButton3")->isHidden(); }, 1000));
+  EXPECT_TRUE(Child<QWidget>("RzBmpButton4")->isHidden());
+  EXPECT_EQ(Item("N4")->text(), QString::fromUtf8("暂停"));
+  EXPECT_EQ(Item("MenuItem4")->text(), QString::fromUtf8("播放"));
+
+  // The tray's first item pauses, whatever its caption says; pausing twice stays paused.
+  Item("MenuItem4")->trigger();
+  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Child<QWidget>("RzBmpButton4")->isHidden(); }, 1000));
+  EXPECT_EQ(Item("N4")->text(), QString::fromUtf8("播放"));
+  QString timeText = Child<QLabel>("spSkinLabel1")->text();
+  Item("N4")->trigger();  // play button visible: resumes
+  EXPECT_TRUE(Playing());
+  EXPECT_EQ(Title(), "Song A");
+  EXPECT_FALSE(timeText.isEmpty());
+}
+
+TEST_F(Playback, NextPreviousWrapAndDoubleClick) {
+  ThreeSongs(5.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  // Previous with nothing current plays row 0; previous on row 0 stays there.
+  Click("RzBmpButton2");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  Click("RzBmpButton2");
+  EXPECT_EQ(State().CurrentIndex, 0);
+  Click("RzBmpButton1");
+  ASSERT_TRUE(WaitTitle("Song B"));
+  EXPECT_EQ(Child<TFlatGauge>("FlatGauge1")->Position(), 0);
+  Item("N7")->trigger();
+  ASSERT_TRUE(WaitTitle("Song C"));
+  Item("MenuItem7")->trigger();  // next on the last row wraps
+  ASSERT_TRUE(WaitTitle("Song A"));
+  EXPECT_EQ(State().CurrentIndex, 0);
+  DoubleClickRow(Form().PlaylistBox(), 2);
+  ASSERT_TRUE(WaitTitle("Song C"));
+  EXPECT_EQ(State().CurrentIndex, 2);
+  Item("N6")->trigger();
+  ASSERT_TRUE(WaitTitle("Song B"));
+}
+
+TEST_F(Playback, EndOfASongPlaysTheNextRowAndWraps) {
+  ThreeSongs(1.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  DoubleClickRow(Form().PlaylistBox(), 1);
+  ASSERT_TRUE(WaitTitle("Song B"));
+  ASSERT_TRUE(WaitTitle("Song C", 10000));
+  ASSERT_TRUE(WaitTitle("Song A", 10000));
+  EXPECT_EQ(State().CurrentIndex, 0);
+}
+
+TEST_F(Playback, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
+  fs::path good = Tone("good.mp3", 3.0, "Good");
+  WritePlaylist({{"Missing 1", "", 0, cp::PathToAnsi(Dir() / "none1.mp3")},
+                 {"Missing 2", "", 0, cp::PathToAnsi(Dir() / "none2.mp3")},
+                 {"Good", "", 0, cp::PathToAnsi(good)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  DoubleClickRow(Form().PlaylistBox(), 0);
+  ASSERT_TRUE(WaitTitle("Good"));
+  EXPECT_EQ(State().CurrentIndex, 2);
+
+  // Now a list where nothing opens: one round, then it stops.
+  RowMenu(Form().PlaylistBox(), 2, "N2");
+  ASSERT_EQ(Form().PlaylistBox()->Count(), 2);
+  auto* timer2 = Form().findChild<QTimer*>("Timer2");
+  auto settled = [&] {
+    return QTest::qWaitFor([&] { return !timer2->isActive() && !State().AdvancePending; }, 5000);
+  };
+  Click("RzBmpButton1");
+  ASSERT_TRUE(settled());
+  int stoppedAt = State().CurrentIndex;
+  QTest::qWait(500);
+  EXPECT_FALSE(timer2->isActive());
+  EXPECT_EQ(State().CurrentIndex, stoppedAt);
+  // A user command starts it again, for one more round.
+  Click("RzBmpButton1");
+  EXPECT_TRUE(timer2->isActive() || State().AdvancePending);
+  ASSERT_TRUE(settled());
+  QTest::qWait(300);
+  EXPECT_FALSE(timer2->isActive());
+}
+
+TEST_F(Playback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
+  ThreeSongs(3.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  DoubleClickRow(Form().PlaylistBox(), 2);
+  ASSERT_TRUE(WaitTitle("Song C"));
+  Form().PlaylistBox()->SetChecked(1, true);
+  Form().PlaylistBox()->SetChecked(2, true);
+  RowMenu(Form().PlaylistBox(), 0, "N12");
+  ASSERT_EQ(Form().PlaylistBox()->Count(), 1);
+  EXPECT_EQ(State().CurrentIndex, 2);  // left as it was
+  Click("RzBmpButton2");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  Click("RzBmpButton1");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Playback, TickShowsProgressTimeAndTheNineLyricLines) {
+  fs::path song = Tone("lyric.mp3", 7.0, "Lyric Song", "歌手");
+  std::string lrc = G("[ti:x]\r\n[00:01.00]一\r\n[00:02.00]二\r\n[00:03.00]三\r\n[00:04.00]四\r\n"
+                      "[00:05.00]五\r\n[00:06.00]六\r\n[00:09.00]九\r\n");
+  wintest::WriteText(Dir() / "lyric.lrc", lrc);
+  WritePlaylist({{"Lyric Song", "", 0, cp::PathToAnsi(song)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Lyric Song"));
+  EXPECT_TRUE(State().Lyrics.HasLyrics);
+  auto* label4 = Child<QLabel>("Label4");
+  auto text = [&](const char* name) { return Child<QLabel>(name)->text(); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return label4->text() == QString::fromUtf8("四"); }, 8000));
+  // Reached line 4 (index 3): the cursor stands at index 4.
+  EXPECT_EQ(label4->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(text("Label5"), QString::fromUtf8("五"));
+  EXPECT_EQ(text("Label6"), QString::fromUtf8("六"));
+  EXPECT_EQ(text("Label7"), QString::fromUtf8("九"));
+  EXPECT_EQ(text("Label8"), "");
+  EXPECT_EQ(text("Label10"), QString::fromUtf8("三"));
+  EXPECT_EQ(text("Label11"), QString::fromUtf8("二"));
+  EXPECT_EQ(text("Label12"), QString::fromUtf8("一"));
+  EXPECT_EQ(Child<QLabel>("Label5")->palette().color(QPalette::WindowText), QColor(0, 255, 0));
+  // Time text "E / T" with the total of the 7 s file, and a progress in step.
+  QString time = text("spSkinLabel1");
+  EXPECT_TRUE(time.startsWith("0:0")) << time.toStdString();
+  EXPECT_TRUE(time.endsWith(" / 0:07")) << time.toStdString();
+  int percent = Child<TFlatGauge>("FlatGauge1")->Position();
+  EXPECT_GT(percent, 40);
+  EXPECT_LT(percent, 90);
+}
+
+TEST_F(Playback, UnreadableLyricFilePlaysWithoutLyrics) {
+  fs::path song = Tone("locked.mp3", 3.0, "Locked");
+  fs::create_directory(Dir() / "locked.lrc");  // exists, but cannot be read as a file
+  WritePlaylist({{"Locked", "", 0, cp::PathToAnsi(song)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Locked"));
+  EXPECT_FALSE(State().Lyrics.HasLyrics);
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Playback, RolledUpCaptionAndTaskbarEntry) {
+  ThreeSongs(4.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  Form().SkinForm()->SetRollUpState(true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form().windowTitle().startsWith("Song A  0:0"); }, 1000));
+  EXPECT_FALSE(Form().TaskbarEntryShown());
+  Form().SkinForm()->SetRollUpState(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form().windowTitle() == "Lyrano"; }, 1000));
+  EXPECT_TRUE(Form().TaskbarEntryShown());
+}
+
+TEST_F(Playback, ExitWhilePlayingStopsTheSound) {
+  ThreeSongs(4.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  HSTREAM h = State().StreamHandle;
+  Item("N10")->trigger();
+  EXPECT_NE(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+// The playlist commands of the row menu, each checked against the file's bytes
+// (local code page, CR LF) right after the command.
+#include <QAction>
+
+#include "WindowFixture.h"
+
+namespace fs = std::filesystem;
+using wintest::G;
+
+namespace {
+
+class PlaylistCommands : public wintest::WindowTest {
+ protected:
+  std::string Line(const char* utf8Title, const char* utf8Singer, int id, const fs::path& path) {
+    return G(utf8Title) + "|" + G(utf8Singer) + "|" + std::to_string(id) + "|" +
+           cp::PathToAnsi(path) + "\r\n";
+  }
+  std::string PlaylistBytes() { return ReadBytes(Dir() / "playlist.txt"); }
+  TCnScroolStoreBox* Box() { return Form().PlaylistBox(); }
+};
+
+TEST_F(PlaylistCommands, AddLocalMusicAppendsSavesAndPlaysTheLast) {
+  fs::path a = Tone("a.mp3", 3.0, "歌A", "歌手甲");
+  fs::path b = Tone("b.mp3", 3.0, "歌B", "");
+  fs::path c = Tone("c.wma", 3.0, "歌C", "歌手丙");
+  const std::string first = G("旧歌|旧人|7|\r\n");
+  wintest::WriteText(Dir() / "playlist.txt", first);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  dialogAnswers["OpenDialog1"] = {a.string(), b.string(), c.string()};
+  RowMenu(Box(), 0, "N19");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Box()->Count() == 4; }, 10000));
+  EXPECT_EQ(PlaylistBytes(), first + Line("歌A", "歌手甲", 0, a) + Line("歌B", "Lyrano", 0, b) +
+                                 Line("歌C", "歌手丙", 0, c));
+  EXPECT_EQ(State().CurrentIndex, 3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌C") && Playing(); }, 10000));
+  EXPECT_NE(std::find(events.begin(), events.end(), "dialog:OpenDialog1:选取音乐"), events.end());
+
+  // Adding a file already in the list appends nothing and plays that row.
+  const std::string before = PlaylistBytes();
+  dialogAnswers["OpenDialog1"] = {a.string()};
+  RowMenu(Box(), 0, "N19");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌A") && Playing(); }, 10000));
+  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(Box()->Count(), 4);
+  EXPECT_EQ(PlaylistBytes(), before);
+
+  // A cancelled dialog changes nothing.
+  dialogAnswers["OpenDialog1"] = {};
+  RowMenu(Box(), 0, "N19");
+  EXPECT_EQ(Box()->Count(), 4);
+}
+
+TEST_F(PlaylistCommands, DeleteClearInvertAndDeleteTicked) {
+  std::string l0 = G("零|甲|0|/m/0.mp3\r\n"), l1 = G("一|乙|11|\r\n"), l2 = G("二||0|\r\n"),
+              l3 = G("三|丁|0|/m/3.mp3  \r\n");
+  wintest::WriteText(Dir() / "playlist.txt", l0 + l1 + l2 + l3);
+  Start();
+  ASSERT_EQ(Box()->Count(), 4);
+  State().CurrentIndex = 2;
+  // Deleting an earlier row keeps the same song current; the path is saved trimmed.
+  RowMenu(Box(), 1, "N2");
+  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(PlaylistBytes(), l0 + l2 + G("三|丁|0|/m/3.mp3\r\n"));
+  // Deleting the current row makes the one before it current.
+  RowMenu(Box(), 1, "N2");
+  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(PlaylistBytes(), l0 + G("三|丁|0|/m/3.mp3\r\n"));
+  // Row 0 while current: stays 0 with rows left.
+  RowMenu(Box(), 0, "N2");
+  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Box()->Count(), 1);
+
+  // Inverting ticks saves nothing; deleting the ticked rows saves.
+  wintest::WriteText(Dir() / "playlist.txt", l0 + l1 + l2 + l3);
+  Form().LoadPlaylist(AppDir() + "playlist.txt");
+  Box()->SetChecked(1, true);
+  Box()->SetChecked(2, true);
+  const std::string before = PlaylistBytes();
+  RowMenu(Box(), 0, "N24");
+  EXPECT_FALSE(Box()->Checked(1));
+  EXPECT_TRUE(Box()->Checked(0));
+  EXPECT_EQ(PlaylistBytes(), before);
+  RowMenu(Box(), 0, "N24");
+  RowMenu(Box(), 0, "N12");
+  EXPECT_EQ(PlaylistBytes(), l0 + G("三|丁|0|/m/3.mp3\r\n"));
+
+  // Clearing leaves an empty file, and the next start keeps it empty.
+  RowMenu(Box(), 0, "N3");
+  EXPECT_EQ(Box()->Count(), 0);
+  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(PlaylistBytes(), "");
+}
+
+TEST_F(PlaylistCommands, NewLoadAndSaveAsMoveTheCurrentFile) {
+  const std::string text = G("甲|歌手|0|/a.mp3\r\n乙||5|\r\n乙||5|\r\n");
+  wintest::WriteText(Dir() / "playlist.txt", text);
+  const std::string other = G("外|外人|0|/o.mp3\r\n");
+  wintest::WriteText(Dir() / "other.txt", other);
+  Start();
+
+  // Save as: the new file gets the list; a later delete changes only it.
+  dialogAnswers["SaveDialog1"] = {(Dir() / "saved").string()};
+  RowMenu(Box(), 0, "N22");
+  EXPECT_EQ(State().PlaylistFile, AppDir() + "saved.txt");
+  EXPECT_EQ(ReadBytes(Dir() / "saved.txt"), text);
+  RowMenu(Box(), 0, "N2");
+  EXPECT_EQ(ReadBytes(Dir() / "saved.txt"), G("乙||5|\r\n乙||5|\r\n"));
+  EXPECT_EQ(PlaylistBytes(), text);
+
+  // Load another list: rows replaced, file current, nothing playing changes.
+  State().CurrentIndex = 1;
+  dialogAnswers["OpenDialog2"] = {(Dir() / "other.txt").string()};
+  RowMenu(Box(), 0, "N20");
+  EXPECT_EQ(Box()->Count(), 1);
+  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(State().PlaylistFile, AppDir() + "other.txt");
+  EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
+
+  // New list over an existing file: emptied without asking, and current.
+  dialogAnswers["SaveDialog1"] = {(Dir() / "playlist.txt").string()};
+  RowMenu(Box(), 0, "N23");
+  EXPECT_EQ(Box()->Count(), 0);
+  EXPECT_EQ(PlaylistBytes(), "");
+  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+  EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
+  std::vector<std::string> titles;
+  for (const auto& e : events)
+    if (e.rfind("dialog:", 0) == 0) titles.push_back(e);
+  EXPECT_EQ(titles, (std::vector<std::string>{"dialog:SaveDialog1:歌曲列表文件",
+                                              "dialog:OpenDialog2:歌曲列表文件",
+                                              "dialog:SaveDialog1:歌曲列表文件"}));
+}
+
+TEST_F(PlaylistCommands, NewListThatCannotBeCreatedChangesNothing) {
+  const std::string text = G("甲|歌手|0|/a.mp3\r\n");
+  wintest::WriteText(Dir() / "playlist.txt", text);
+  Start();
+  // No file can be created in /proc, not even by root.
+  dialogAnswers["SaveDialog1"] = {"/proc/lyrano-test.txt"};
+  RowMenu(Box(), 0, "N23");
+  ASSERT_FALSE(Messages().empty());
+  EXPECT_EQ(Box()->Count(), 1);
+  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+  EXPECT_EQ(PlaylistBytes(), text);
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+// The skin catalogue in the combo box, a live change of skin and its failures.
+#include <QComboBox>
+#include <QLabel>
+
+#include "WindowFixture.h"
+#include "common/IniFile.h"
+#include "main/controls/FlatGauge.h"
+#include "skins/engine/SkinForm.h"
+
+namespace fs = std::filesystem;
+using wintest::G;
+
+namespace {
+
+class Skins : public wintest::WindowTest {
+ protected:
+  QStringList ComboItems() {
+    QStringList items;
+    auto* combo = Child<QComboBox>("spSkinComboBox1");
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    items.sort();
+    return items;
+  }
+  QColor RowColour(int row) { return Form().PlaylistBox()->Item(row)->BackGround().toImage().pixelColor(5, 5); }
+};
+
+TEST_F(Skins, ListsSkinFoldersAndSelectsTheCurrentOne) {
+  for (const char* name : {"skin", "Skin2", "myskin", ".skin"}) wintest::MakeSkin(Data() / name, {});
+  wintest::WriteText(Data() / "skin.txt", "not a folder");
+  wintest::WriteText(Dir() / "Main.ini", "[skincfg]\r\nskindir=myskin\r\n");
+  Start();
+  EXPECT_EQ(ComboItems(), (QStringList{"myskin", "skin"}));
+  EXPECT_EQ(State().CurrentSkin, "myskin");
+  EXPECT_EQ(Child<QComboBox>("spSkinComboBox1")->currentText(), "myskin");
+  // Start-up selected it without writing Main.ini.
+  EXPECT_EQ(ReadBytes(Dir() / "Main.ini"), "[skincfg]\r\nskindir=myskin\r\n");
+  EXPECT_EQ(Form().SkinForm()->WindowHeight(), 188);
+}
+
+TEST_F(Skins, ChangingTheSkinWritesMainIniRepaintsRowsAndExpands) {
+  wintest::SkinSpec jade;
+  jade.listBack[1] = QColor(0, 160, 120);
+  jade.listBack[0] = QColor(0, 120, 90);
+  jade.skinEx =
+      "[formcfg]\r\nFormMaxHeight=420\r\nFormMinHeight=190\r\nFormWidth=320\r\n"
+      "[somecolor]\r\nGaugecolor=0xFF0000\r\nvolcolor=255\r\n";
+  wintest::MakeSkin(Data() / "skin", {});
+  wintest::MakeSkin(Data() / "skin_jade", jade);
+  WritePlaylist({{"A", "", 0, "/a.mp3"}, {"B", "", 0, "/b.mp3"}});
+  Start();
+  EXPECT_EQ(RowColour(0), QColor(20, 20, 20));
+  auto* combo = Child<QComboBox>("spSkinComboBox1");
+  combo->setCurrentIndex(combo->findText("skin_jade"));
+  EXPECT_EQ(State().CurrentSkin, "skin_jade");
+  TIniFile ini(Dir() / "Main.ini");
+  EXPECT_EQ(ini.ReadString("skincfg", "skindir", ""), "skin_jade");
+  EXPECT_EQ(Form().SkinForm()->WindowHeight(), 420);
+  EXPECT_EQ(Form().SkinForm()->WindowSize().width(), 320);
+  EXPECT_EQ(RowColour(0), QColor(0, 160, 120));
+  EXPECT_EQ(RowColour(1), QColor(0, 120, 90));
+  // 0xFF0000 is blue; the volume gauge's border is the progress gauge's colour.
+  auto* volume = Child<TFlatGauge>("FlatVolGauge2");
+  EXPECT_EQ(Child<TFlatGauge>("FlatGauge1")->Color(), QColor(0, 0, 255));
+  EXPECT_EQ(volume->Color(), QColor(255, 0, 0));
+  EXPECT_EQ(volume->ColorBorder(), QColor(0, 0, 255));
+
+  // Picking the current skin again writes nothing.
+  fs::remove(Dir() / "Main.ini");
+  combo->setCurrentIndex(combo->findText("skin_jade"));
+  EXPECT_FALSE(fs::exists(Dir() / "Main.ini"));
+}
+
+TEST_F(Skins, MissingPictureStopsTheChangeAfterMainIniWithAnError) {
+  wintest::SkinSpec broken;
+  broken.omit = {"laba.png"};
+  broken.listBack[1] = QColor(200, 0, 0);
+  wintest::MakeSkin(Data() / "skin", {});
+  wintest::MakeSkin(Data() / "skin_broken", broken);
+  WritePlaylist({{"A", "", 0, "/a.mp3"}});
+  Start();
+  auto* combo = Child<QComboBox>("spSkinComboBox1");
+  combo->setCurrentIndex(combo->findText("skin_broken"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("laba.png"), std::string::npos);
+  EXPECT_EQ(TIniFile(Dir() / "Main.ini").ReadString("skincfg", "skindir", ""), "skin_broken");
+  // The rows and the height are not updated.
+  EXPECT_EQ(RowColour(0), QColor(20, 20, 20));
+  EXPECT_EQ(Form().SkinForm()->WindowHeight(), 188);
+}
+
+TEST_F(Skins, StartWithABrokenSkinStillOpensAWholeWindow) {
+  wintest::SkinSpec broken;
+  broken.omit = {"Listback_2.bmp"};
+  wintest::MakeSkin(Data() / "skin", broken);
+  wintest::MakeSkin(Data() / "skin_ok", {});
+  WritePlaylist({{"A", "", 0, "/a.mp3"}});
+  Start({}, false);
+  QTest::qWait(50);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("Listback_2.bmp"), std::string::npos);
+  EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
+  EXPECT_EQ(Form().SkinForm()->WindowHeight(), 188);
+  // Another skin can still be chosen.
+  auto* combo = Child<QComboBox>("spSkinComboBox1");
+  combo->setCurrentIndex(combo->findText("skin_ok"));
+  EXPECT_EQ(State().CurrentSkin, "skin_ok");
+  EXPECT_EQ(Form().SkinForm()->WindowHeight(), 405);
+}
+
+}  // namespace
