@@ -26,6 +26,7 @@
 #include "main/controls/RzBmpButton.h"
 #include "online/RuleWorker.h"
 #include "skins/SkinCatalogue.h"
+#include "skins/engine/SkinForm.h"
 #include "tags/TitleFromTags.h"
 
 TForm1::TForm1(std::string appDir, std::vector<std::string> args) : args_(std::move(args)) {
@@ -251,10 +252,7 @@ void TForm1::N10Click() { close(); }
 
 void TForm1::spSkinCheckBox1Click() {
   bool onTop = spSkinCheckBox1->isChecked();
-  bool visible = isVisible();
-  setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-  // Changing a window flag may hide a shown window.
-  if (visible && !isVisible()) show();
+  spDynamicSkinForm1->SetStayOnTop(onTop);
   spSkinComboBox1->setEnabled(!onTop);
 }
 

@@ -81,6 +81,7 @@ void WindowTest::SetUp() {
     res.status = ruleStatus;
     res.set_content(rulePage, "text/html; charset=utf-8");
   });
+  Routes(server_->server());
   server_->Start();
   setenv("LYRANO_RULE_URL", server_->url("/rules.html").c_str(), 1);
   setenv("LYRANO_SITE_URL", server_->base().c_str(), 1);

@@ -43,6 +43,9 @@ class WindowTest : public testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Further routes of the loopback server, registered before it starts.
+  virtual void Routes(httplib::Server&) {}
+  std::string ServerBase() const { return server_->base(); }
 
   // Folder paths.
   std::filesystem::path Dir() const { return dir_.path(); }
