@@ -16,15 +16,15 @@
 #include "playback/BASS.h"
 
 struct TPlayerState {
-  std::string AppDir;       // program folder with its trailing "/", local code page
-  std::string CurrentSkin;  // skin folder name under AppDir + "data/"
-  int32_t SkinIndex = -1;   // CurrentSkin's position in the skin combo box, -1 if absent
+  std::string AppDir;         // program folder with its trailing "/", local code page
+  std::string CurrentSkin;    // skin folder name under AppDir + "data/"
+  int32_t SkinIndex = -1;     // CurrentSkin's position in the skin combo box, -1 if absent
   int32_t FormMaxHeight = 0;  // expanded height, from the skin layout
   int32_t FormMinHeight = 0;  // compact height
   int32_t FormWidth = 0;
-  HSTREAM StreamHandle = 0;  // the one current stream, 0 when none
-  HSYNC EndSyncHandle = 0;   // its end notification
-  int32_t CurrentIndex = -1;  // current playlist row, -1 for none
+  HSTREAM StreamHandle = 0;     // the one current stream, 0 when none
+  HSYNC EndSyncHandle = 0;      // its end notification
+  int32_t CurrentIndex = -1;    // current playlist row, -1 for none
   bool AdvancePending = false;  // an automatic advance is scheduled on Timer2
   std::string PlaylistFile;     // current playlist file, empty for none
   std::string StartupFile;      // first command-line argument

@@ -13,11 +13,19 @@ namespace ui {
 inline constexpr const char* kSlogan = "最轻巧全能的音乐云播放器";
 
 // A UTF-8 source literal for a widget.
-inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString Text(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 // A UTF-8 source literal as internal text.
-inline std::string Ansi(const char* utf8) { return cp::Utf8ToAnsi(utf8); }
+inline std::string Ansi(const char* utf8) {
+  return cp::Utf8ToAnsi(utf8);
+}
 // Internal text for a widget, and back.
-inline QString FromAnsi(std::string_view ansi) { return QString::fromUtf8(cp::AnsiToUtf8(ansi)); }
-inline std::string ToAnsi(const QString& text) { return cp::Utf8ToAnsi(text.toStdString()); }
+inline QString FromAnsi(std::string_view ansi) {
+  return QString::fromUtf8(cp::AnsiToUtf8(ansi));
+}
+inline std::string ToAnsi(const QString& text) {
+  return cp::Utf8ToAnsi(text.toStdString());
+}
 
 }  // namespace ui

@@ -56,7 +56,8 @@ TForm1::~TForm1() {
   }
   // No end notification may reach a window that is gone.
   if (state_.StreamHandle != 0) {
-    if (state_.EndSyncHandle != 0) BASS_ChannelRemoveSync(state_.StreamHandle, state_.EndSyncHandle);
+    if (state_.EndSyncHandle != 0)
+      BASS_ChannelRemoveSync(state_.StreamHandle, state_.EndSyncHandle);
     BASS_StreamFree(state_.StreamHandle);
     state_.StreamHandle = 0;
   }
@@ -90,7 +91,8 @@ void TForm1::FormCreate() {
   namespace fs = std::filesystem;
   std::string& appDir = state_.AppDir;
   MainIni = std::make_unique<TIniFile>(cp::AnsiToPath(appDir + "Main.ini"));
-  state_.CurrentSkin = MainIni->ReadString(skins::kSkinSection, skins::kSkinKey, skins::kDefaultSkin);
+  state_.CurrentSkin =
+      MainIni->ReadString(skins::kSkinSection, skins::kSkinKey, skins::kDefaultSkin);
 
   // The skin. A picture that cannot be loaded is shown (once), and start-up
   // goes on with the layout's sizes and every picture that did load, so the
@@ -118,13 +120,14 @@ void TForm1::FormCreate() {
   // Our engine needs no window handle.
   BASS_Init(-1, 44100, 0, nullptr, nullptr);
 
-  playlistBox_ = new TCnScroolStoreBox(spSkinTabSheet1, spSkinScrollBar1, &listBack_, spSkinPopupMenu1);
+  playlistBox_ =
+      new TCnScroolStoreBox(spSkinTabSheet1, spSkinScrollBar1, &listBack_, spSkinPopupMenu1);
   playlistBox_->setObjectName("CnScroolStoreBox1");
   playlistBox_->SetItemHeight(20);
-  playlistBox_->SetItemDBlClickFun([this](int index) {
-    Guarded([this, index] { PlaylistItemDblClick(index); });
-  });
-  searchBox_ = new TCnScroolStoreBox(spSkinTabSheet2, spSkinScrollBar2, &listBack_, spSkinPopupMenu2);
+  playlistBox_->SetItemDBlClickFun(
+      [this](int index) { Guarded([this, index] { PlaylistItemDblClick(index); }); });
+  searchBox_ =
+      new TCnScroolStoreBox(spSkinTabSheet2, spSkinScrollBar2, &listBack_, spSkinPopupMenu2);
   searchBox_->setObjectName("CnScroolStoreBox2");
   searchBox_->SetItemHeight(20);
   spSkinScrollBar1->raise();
@@ -176,7 +179,8 @@ void TForm1::Timer3Timer() {
   TRuleWorkerWindow window;
   // Each effect is carried to the window's thread in the order it was made.
   window.SetCaption = [this](const std::string& caption) {
-    QMetaObject::invokeMethod(this, [this, caption] { SetCaption(caption); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, caption] { SetCaption(caption); }, Qt::QueuedConnection);
   };
   window.ShowMessage = [this](const std::string& text, std::function<void()> closed) {
     QMetaObject::invokeMethod(
@@ -188,7 +192,8 @@ void TForm1::Timer3Timer() {
         Qt::QueuedConnection);
   };
   window.StartTimer4 = [this] {
-    QMetaObject::invokeMethod(this, [this] { Timer4->start(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Timer4->start(); }, Qt::QueuedConnection);
   };
   BMDThread1 = std::make_unique<TRuleWorker>(state_.Rules, std::move(window));
   BMDThread1->Start();
@@ -235,10 +240,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return GaugeMouseEvent(watched, event);
 }
 
-void TForm1::spSkinPopupMenu1Popup() { SetShowHint(false); }
-void TForm1::spSkinPopupMenu1MenuClose() { SetShowHint(true); }
-void TForm1::spSkinPopupMenu2Popup() { SetShowHint(true); }
-void TForm1::spSkinPopupMenu2MenuClose() { SetShowHint(true); }
+void TForm1::spSkinPopupMenu1Popup() {
+  SetShowHint(false);
+}
+void TForm1::spSkinPopupMenu1MenuClose() {
+  SetShowHint(true);
+}
+void TForm1::spSkinPopupMenu2Popup() {
+  SetShowHint(true);
+}
+void TForm1::spSkinPopupMenu2MenuClose() {
+  SetShowHint(true);
+}
 
 void TForm1::N11Click() {
   show();
@@ -246,9 +259,13 @@ void TForm1::N11Click() {
   activateWindow();
 }
 
-void TForm1::spTrayIcon1Click() { N11Click(); }
+void TForm1::spTrayIcon1Click() {
+  N11Click();
+}
 
-void TForm1::N10Click() { close(); }
+void TForm1::N10Click() {
+  close();
+}
 
 void TForm1::spSkinCheckBox1Click() {
   bool onTop = spSkinCheckBox1->isChecked();
@@ -268,14 +285,21 @@ void TForm1::SetSkipTaskbar(bool skip) {
 
 void TForm1::ConnectHandlers() {
   auto on = [this](QAction* item, void (TForm1::*handler)()) {
-    connect(item, &QAction::triggered, this, [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
+    connect(item, &QAction::triggered, this,
+            [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
   };
-  connect(RzBmpButton1, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton1Click(); }); });
-  connect(RzBmpButton2, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton2Click(); }); });
-  connect(RzBmpButton3, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton3Click(); }); });
-  connect(RzBmpButton4, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton4Click(); }); });
-  connect(RzBmpButton5, &QAbstractButton::clicked, this, [this] { Guarded([this] { ToggleWindowHeight(); }); });
-  connect(RzBmpButton6, &QAbstractButton::clicked, this, [this] { Guarded([this] { RzBmpButton6Click(); }); });
+  connect(RzBmpButton1, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { RzBmpButton1Click(); }); });
+  connect(RzBmpButton2, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { RzBmpButton2Click(); }); });
+  connect(RzBmpButton3, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { RzBmpButton3Click(); }); });
+  connect(RzBmpButton4, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { RzBmpButton4Click(); }); });
+  connect(RzBmpButton5, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { ToggleWindowHeight(); }); });
+  connect(RzBmpButton6, &QAbstractButton::clicked, this,
+          [this] { Guarded([this] { RzBmpButton6Click(); }); });
 
   on(N1, &TForm1::N1Click);
   on(N2, &TForm1::N2Click);
@@ -306,8 +330,10 @@ void TForm1::ConnectHandlers() {
   connect(spSkinPopupMenu2, &QMenu::aboutToShow, this, [this] { spSkinPopupMenu2Popup(); });
   connect(spSkinPopupMenu2, &QMenu::aboutToHide, this, [this] { spSkinPopupMenu2MenuClose(); });
 
-  connect(spSkinCheckBox1, &QCheckBox::clicked, this, [this] { Guarded([this] { spSkinCheckBox1Click(); }); });
-  connect(spSkinButton1, &QPushButton::clicked, this, [this] { Guarded([this] { spSkinButton1Click(); }); });
+  connect(spSkinCheckBox1, &QCheckBox::clicked, this,
+          [this] { Guarded([this] { spSkinCheckBox1Click(); }); });
+  connect(spSkinButton1, &QPushButton::clicked, this,
+          [this] { Guarded([this] { spSkinButton1Click(); }); });
   connect(spSkinComboBox1, &QComboBox::currentIndexChanged, this,
           [this] { Guarded([this] { spSkinComboBox1Change(); }); });
 

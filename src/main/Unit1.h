@@ -73,8 +73,8 @@ class TForm1 : public QWidget {
   void PlayCurrent();
   void LoadPlaylist(const std::string& fileName);
   void SavePlaylist(const std::string& fileName);
-  int AddToPlaylist(const std::string& title, const std::string& singer, int32_t songId,
-                    bool play, const std::string& path);
+  int AddToPlaylist(const std::string& title, const std::string& singer, int32_t songId, bool play,
+                    const std::string& path);
   void ExpandWindow();
   void CollapseWindow();
 
@@ -247,15 +247,14 @@ class TForm1 : public QWidget {
   QMenu* spSkinPopupMenu2 = nullptr;  // search rows
   QMenu* spSkinPopupMenu3 = nullptr;  // system menu
   QMenu* spSkinPopupMenu4 = nullptr;  // tray
-  QAction *N1 = nullptr, *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr,
-          *N6 = nullptr, *N7 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr,
-          *N11 = nullptr, *N12 = nullptr, *N13 = nullptr, *N14 = nullptr, *N15 = nullptr,
-          *N16 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr,
-          *N21 = nullptr, *N22 = nullptr, *N23 = nullptr, *N24 = nullptr, *N25 = nullptr,
-          *N26 = nullptr, *N27 = nullptr;
-  QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem4 = nullptr,
-          *MenuItem5 = nullptr, *MenuItem6 = nullptr, *MenuItem7 = nullptr,
-          *MenuItem8 = nullptr;
+  QAction *N1 = nullptr, *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N6 = nullptr,
+          *N7 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N11 = nullptr,
+          *N12 = nullptr, *N13 = nullptr, *N14 = nullptr, *N15 = nullptr, *N16 = nullptr,
+          *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *N21 = nullptr,
+          *N22 = nullptr, *N23 = nullptr, *N24 = nullptr, *N25 = nullptr, *N26 = nullptr,
+          *N27 = nullptr;
+  QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem4 = nullptr, *MenuItem5 = nullptr,
+          *MenuItem6 = nullptr, *MenuItem7 = nullptr, *MenuItem8 = nullptr;
 
   QTimer* Timer1 = nullptr;  // 200 ms playback tick
   QTimer* Timer2 = nullptr;  // 100 ms automatic advance

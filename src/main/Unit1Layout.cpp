@@ -10,8 +10,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "main/Unit1.h"
 #include "main/UiText.h"
+#include "main/Unit1.h"
 #include "main/controls/FlatGauge.h"
 #include "main/controls/GlowLabel.h"
 #include "main/controls/RzBmpButton.h"
@@ -80,12 +80,12 @@ void TForm1::BuildLayout() {
   RzBmpButton1 = Named(new TRzBmpButton(ClientArea), "RzBmpButton1", QRect(261, 61, 17, 13));
 
   laba = Named(new TSkinImage(ClientArea), "laba", QRect(160, 91, 14, 12));
-  FlatVolGauge2 = Named(new TFlatGauge(ClientArea, 0, 100, 98), "FlatVolGauge2",
-                        QRect(179, 92, 114, 9));
+  FlatVolGauge2 =
+      Named(new TFlatGauge(ClientArea, 0, 100, 98), "FlatVolGauge2", QRect(179, 92, 114, 9));
   yuan = Named(new TSkinImage(ClientArea), "yuan", QRect(285, 87, 16, 17));
 
-  spSkinLabel1 =
-      MakeLabel("spSkinLabel1", ClientArea, QRect(191, 111, 105, 14), QStringLiteral("00:00/00:00"));
+  spSkinLabel1 = MakeLabel("spSkinLabel1", ClientArea, QRect(191, 111, 105, 14),
+                           QStringLiteral("00:00/00:00"));
   spSkinLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   FlatGauge1 = Named(new TFlatGauge(ClientArea, 0, 100, 25), "FlatGauge1", QRect(14, 113, 286, 13));
   // The time text lies over the progress gauge.
@@ -116,10 +116,10 @@ void TForm1::BuildLayout() {
   for (QWidget* page : {spSkinTabSheet1, spSkinTabSheet2, spSkinTabSheet3, spSkinTabSheet4})
     page->resize(294, 168);
 
-  spSkinScrollBar1 =
-      Named(new QScrollBar(Qt::Vertical, spSkinTabSheet1), "spSkinScrollBar1", QRect(273, 0, 19, 168));
-  spSkinScrollBar2 =
-      Named(new QScrollBar(Qt::Vertical, spSkinTabSheet2), "spSkinScrollBar2", QRect(273, 0, 19, 168));
+  spSkinScrollBar1 = Named(new QScrollBar(Qt::Vertical, spSkinTabSheet1), "spSkinScrollBar1",
+                           QRect(273, 0, 19, 168));
+  spSkinScrollBar2 = Named(new QScrollBar(Qt::Vertical, spSkinTabSheet2), "spSkinScrollBar2",
+                           QRect(273, 0, 19, 168));
   for (QScrollBar* bar : {spSkinScrollBar1, spSkinScrollBar2}) {
     bar->setRange(0, 100);
     bar->setSingleStep(1);
@@ -129,7 +129,8 @@ void TForm1::BuildLayout() {
   static const char* const kLyricNames[9] = {"Label4", "Label5",  "Label6",  "Label7", "Label8",
                                              "Label9", "Label10", "Label11", "Label12"};
   for (int i = 0; i < 9; ++i) {
-    QLabel* label = MakeLabel(kLyricNames[i], spSkinTabSheet3, QRect(1, kLyricTops[i], 286, 15), {});
+    QLabel* label =
+        MakeLabel(kLyricNames[i], spSkinTabSheet3, QRect(1, kLyricTops[i], 286, 15), {});
     label->setAlignment(Qt::AlignCenter);
     lyricLabels_[i] = label;
   }
@@ -146,8 +147,8 @@ void TForm1::BuildLayout() {
                      ui::Text("选择皮肤[非置顶状态下选择]"));
   spSkinComboBox1 =
       Named(new QComboBox(spSkinTabSheet4), "spSkinComboBox1", QRect(10, 77, 150, 20));
-  spSkinButton1 = Named(new QPushButton(ui::Text("启动翻唱插件"), spSkinTabSheet4),
-                        "spSkinButton1", QRect(172, 76, 106, 22));
+  spSkinButton1 = Named(new QPushButton(ui::Text("启动翻唱插件"), spSkinTabSheet4), "spSkinButton1",
+                        QRect(172, 76, 106, 22));
   spSkinButton1->setEnabled(false);
   Label14 = MakeLabel("Label14", spSkinTabSheet4, QRect(10, 108, 270, 14),
                       ui::Text("更多皮肤和插件请到官方网站下载"));
@@ -157,11 +158,11 @@ void TForm1::BuildLayout() {
   spSkinEdit2->setReadOnly(true);
 
   Label3 = MakeLabel("Label3", ClientArea, QRect(6, 362, 36, 13), ui::Text("透明度"));
-  FlatAlphaGauge2 = Named(new TFlatGauge(ClientArea, 0, 155, 154), "FlatAlphaGauge2",
-                          QRect(52, 365, 114, 7));
+  FlatAlphaGauge2 =
+      Named(new TFlatGauge(ClientArea, 0, 155, 154), "FlatAlphaGauge2", QRect(52, 365, 114, 7));
   yuan2 = Named(new TSkinImage(ClientArea), "yuan2", QRect(156, 358, 20, 22));
-  spSkinCheckBox1 =
-      Named(new QCheckBox(ui::Text("置顶"), ClientArea), "spSkinCheckBox1", QRect(244, 359, 51, 19));
+  spSkinCheckBox1 = Named(new QCheckBox(ui::Text("置顶"), ClientArea), "spSkinCheckBox1",
+                          QRect(244, 359, 51, 19));
 
   // The knobs lie over their gauges and take their mouse handling.
   yuan->raise();

@@ -14,8 +14,8 @@
 #include "common/funPub.h"
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricRetrieval.h"
-#include "main/Unit1.h"
 #include "main/UiText.h"
+#include "main/Unit1.h"
 #include "main/controls/FlatGauge.h"
 #include "main/controls/GlowLabel.h"
 #include "main/controls/RzBmpButton.h"
@@ -43,8 +43,8 @@ std::string LyricFileFor(const std::string& path) {
 // stream's handle to the window, which then runs StreamEndSync.
 void TForm1::StreamEndSyncProc(HSYNC, DWORD channel, DWORD, void* user) {
   auto* form = static_cast<TForm1*>(user);
-  QMetaObject::invokeMethod(form, [form, channel] { form->StreamEnded(channel); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      form, [form, channel] { form->StreamEnded(channel); }, Qt::QueuedConnection);
 }
 
 void TForm1::StreamEnded(HSTREAM channel) {
@@ -123,14 +123,15 @@ bool TForm1::GaugeMouseEvent(QObject* watched, QEvent* event) {
 void TForm1::SetVolumeFromCursor() {
   // X from the window's outer left edge and the gauge's place in the window.
   QPoint gaugeInWindow = FlatVolGauge2->mapTo(this, QPoint(0, 0));
-  auto d = gauge::GaugeFromCursor(QCursor::pos().x(), frameGeometry().x() + (mapToGlobal(QPoint(0, 0)).x() - frameGeometry().x()) - 0,
-                                  gaugeInWindow.x(), FlatVolGauge2->width(),
-                                  FlatVolGauge2->MaxValue(), yuan->width());
+  auto d = gauge::GaugeFromCursor(
+      QCursor::pos().x(),
+      frameGeometry().x() + (mapToGlobal(QPoint(0, 0)).x() - frameGeometry().x()) - 0,
+      gaugeInWindow.x(), FlatVolGauge2->width(), FlatVolGauge2->MaxValue(), yuan->width());
   yuan->move(FlatVolGauge2->x() + (d.KnobLeft - gaugeInWindow.x()), yuan->y());
   FlatVolGauge2->SetPosition(d.Position);
-  BASS_ChannelSetAttribute(state_.StreamHandle, BASS_ATTRIB_VOL,
-                           static_cast<float>(d.Position) /
-                               static_cast<float>(FlatVolGauge2->MaxValue()));
+  BASS_ChannelSetAttribute(
+      state_.StreamHandle, BASS_ATTRIB_VOL,
+      static_cast<float>(d.Position) / static_cast<float>(FlatVolGauge2->MaxValue()));
 }
 
 bool TForm1::PlayEntry(const std::string& title, const std::string& singer, int32_t songId,
@@ -202,7 +203,8 @@ void TForm1::PlayCurrent() {
   if (s.CurrentIndex == -1 || count == 0) return;
   for (int tries = 0; tries < count; ++tries) {
     TPlaylistEntry r = playlistBox_->Entry(s.CurrentIndex);
-    if (PlayEntry(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId, funPub::Trim(r.mp3Patch)))
+    if (PlayEntry(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId,
+                  funPub::Trim(r.mp3Patch)))
       return;
     count = playlistBox_->Count();
     if (count == 0) return;
@@ -256,7 +258,9 @@ void TForm1::PlaylistItemDblClick(int index) {
   PlayCurrent();
 }
 
-void TForm1::UserCommand() { playseq::OnUserCommand(advanceGuard_); }
+void TForm1::UserCommand() {
+  playseq::OnUserCommand(advanceGuard_);
+}
 
 void TForm1::SetLyricLabel(QLabel* label, const QColor& colour, const QString& text) {
   if (label->palette().color(QPalette::WindowText) != colour) {
@@ -295,7 +299,8 @@ void TForm1::Tick() {
     int percent = tick::ProgressPercent(length, position);
     if (percent != FlatGauge1->Position()) FlatGauge1->SetPosition(percent);
 
-    double lengthSeconds = length > 0 ? BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(length)) : 0;
+    double lengthSeconds =
+        length > 0 ? BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(length)) : 0;
     double positionSeconds =
         position >= 0 ? BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(position)) : 0;
     QString time = ui::FromAnsi(tick::TimeText(length, position, lengthSeconds, positionSeconds));

@@ -9,8 +9,8 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/funPub.h"
-#include "main/Unit1.h"
 #include "main/UiText.h"
+#include "main/Unit1.h"
 #include "playlist/PlaylistCommands.h"
 #include "playlist/PlaylistFile.h"
 #include "tags/TitleFromTags.h"
@@ -87,7 +87,8 @@ void TForm1::N2Click() {
   int index = playlistBox_->PopupIndex();
   if (index < 0) return;
   playlistBox_->DeleteItem(index);
-  state_.CurrentIndex = plcmd::CurrentAfterDelete(index, state_.CurrentIndex, playlistBox_->Count());
+  state_.CurrentIndex =
+      plcmd::CurrentAfterDelete(index, state_.CurrentIndex, playlistBox_->Count());
   SavePlaylist(state_.PlaylistFile);
 }
 
@@ -97,7 +98,9 @@ void TForm1::N3Click() {
   SavePlaylist(state_.PlaylistFile);
 }
 
-void TForm1::N24Click() { playlistBox_->InvertChecks(); }
+void TForm1::N24Click() {
+  playlistBox_->InvertChecks();
+}
 
 void TForm1::N12Click() {
   playlistBox_->DeleteChecked();

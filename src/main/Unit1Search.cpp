@@ -4,8 +4,8 @@
 #include <QTabWidget>
 
 #include "common/funPub.h"
-#include "main/Unit1.h"
 #include "main/UiText.h"
+#include "main/Unit1.h"
 #include "online/Search.h"
 
 void TForm1::spSkinEdit1Enter() {
@@ -46,13 +46,14 @@ void TForm1::LoadResultPage(const std::string& address) {
   };
   bool linksSet = false;
   try {
-    bool fetched = search::FetchResultPage(address, state_.Rules, page, [&](const TPlaylistEntry& row) {
-      if (!linksSet) {
-        links();
-        linksSet = true;
-      }
-      searchBox_->AddItem(row);
-    });
+    bool fetched =
+        search::FetchResultPage(address, state_.Rules, page, [&](const TPlaylistEntry& row) {
+          if (!linksSet) {
+            links();
+            linksSet = true;
+          }
+          searchBox_->AddItem(row);
+        });
     if (!fetched) return;
   } catch (...) {
     if (!linksSet) links();
@@ -61,9 +62,13 @@ void TForm1::LoadResultPage(const std::string& address) {
   if (!linksSet) links();
 }
 
-void TForm1::N16Click() { LoadResultPage(state_.PrevPageUrl); }
+void TForm1::N16Click() {
+  LoadResultPage(state_.PrevPageUrl);
+}
 
-void TForm1::N17Click() { LoadResultPage(state_.NextPageUrl); }
+void TForm1::N17Click() {
+  LoadResultPage(state_.NextPageUrl);
+}
 
 void TForm1::MenuItem1Click() {
   int index = searchBox_->PopupIndex();
@@ -81,7 +86,9 @@ void TForm1::MenuItem2Click() {
   AddToPlaylist(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId, true, "");
 }
 
-void TForm1::N27Click() { searchBox_->InvertChecks(); }
+void TForm1::N27Click() {
+  searchBox_->InvertChecks();
+}
 
 void TForm1::N13Click() {
   for (int i = 0; i < searchBox_->Count(); ++i) {

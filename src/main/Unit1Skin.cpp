@@ -16,8 +16,8 @@
 #include "common/IniFile.h"
 #include "common/codepage.h"
 #include "common/errors.h"
-#include "main/Unit1.h"
 #include "main/UiText.h"
+#include "main/Unit1.h"
 #include "main/controls/FlatGauge.h"
 #include "main/controls/GlowLabel.h"
 #include "main/controls/RzBmpButton.h"
@@ -31,13 +31,16 @@
 
 namespace {
 
-QColor Colour(int32_t windowsColour) { return TspSkinData::ToColor(skins::ColorToRgb(windowsColour)); }
+QColor Colour(int32_t windowsColour) {
+  return TspSkinData::ToColor(skins::ColorToRgb(windowsColour));
+}
 
 // A picture of the skin folder; a missing or undecodable file raises the error
 // that ends the skin's application at that file.
 QImage LoadPicture(const std::string& path) {
   std::ifstream in(cp::AnsiToPath(path), std::ios::binary);
-  if (!in) throw lyrano::FileError("Cannot open file \"" + path + "\". No such file or readable file");
+  if (!in)
+    throw lyrano::FileError("Cannot open file \"" + path + "\". No such file or readable file");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   QImage image;
   if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
@@ -64,7 +67,8 @@ void TForm1::SetUpTray() {
   });
   // The tray menu has no parent window to inherit the skin from.
   spSkinData1->ApplyTo(spSkinPopupMenu4);
-  connect(spSkinData1, &TspSkinData::SkinChanged, this, [this] { spSkinData1->ApplyTo(spSkinPopupMenu4); });
+  connect(spSkinData1, &TspSkinData::SkinChanged, this,
+          [this] { spSkinData1->ApplyTo(spSkinPopupMenu4); });
   spDynamicSkinForm1->setAlphaBlendValue(254);
   spTrayIcon1Cycle();
 }
@@ -77,17 +81,25 @@ void TForm1::spTrayIcon1Cycle() {
   }
 }
 
-bool TForm1::RollUpState() const { return spDynamicSkinForm1->RollUpState(); }
+bool TForm1::RollUpState() const {
+  return spDynamicSkinForm1->RollUpState();
+}
 
 void TForm1::SetWindowWidth(int width) {
   spDynamicSkinForm1->SetWindowSize(width, spDynamicSkinForm1->WindowHeight());
 }
 
-void TForm1::SetWindowHeight(int height) { spDynamicSkinForm1->SetWindowHeight(height); }
+void TForm1::SetWindowHeight(int height) {
+  spDynamicSkinForm1->SetWindowHeight(height);
+}
 
-void TForm1::ExpandWindow() { SetWindowHeight(state_.FormMaxHeight); }
+void TForm1::ExpandWindow() {
+  SetWindowHeight(state_.FormMaxHeight);
+}
 
-void TForm1::CollapseWindow() { SetWindowHeight(state_.FormMinHeight); }
+void TForm1::CollapseWindow() {
+  SetWindowHeight(state_.FormMinHeight);
+}
 
 void TForm1::ToggleWindowHeight() {
   int height = winheight::Toggled(spDynamicSkinForm1->WindowHeight(), state_.FormMinHeight,
@@ -102,9 +114,9 @@ void TForm1::ToggleWindowHeight() {
 void TForm1::SetAlphaFromCursor() {
   int windowLeft = frameGeometry().x();
   int gaugeLeft = FlatAlphaGauge2->mapToGlobal(QPoint(0, 0)).x() - windowLeft;
-  auto d = gauge::GaugeFromCursor(QCursor::pos().x(), windowLeft, gaugeLeft,
-                                  FlatAlphaGauge2->width(), FlatAlphaGauge2->MaxValue(),
-                                  yuan2->width());
+  auto d =
+      gauge::GaugeFromCursor(QCursor::pos().x(), windowLeft, gaugeLeft, FlatAlphaGauge2->width(),
+                             FlatAlphaGauge2->MaxValue(), yuan2->width());
   yuan2->move(FlatAlphaGauge2->x() + d.X - yuan2->width() / 2, yuan2->y());
   FlatAlphaGauge2->SetPosition(d.Position);
   spDynamicSkinForm1->setAlphaBlendValue(gauge::AlphaFromGauge(FlatAlphaGauge2->Position()));
@@ -193,10 +205,18 @@ void TForm1::LoadListBackBitmaps(const std::string& skin) {
   for (const auto& file : skins::kListBackFiles) {
     QPixmap bitmap = QPixmap::fromImage(LoadPicture(SkinFile(skin, std::string(file.File))));
     switch (file.Index) {
-      case 0: listBack_.ListBack0 = bitmap; break;
-      case 1: listBack_.ListBack1 = bitmap; break;
-      case 2: listBack_.ListBack2 = bitmap; break;
-      default: listBack_.ListBack3 = bitmap; break;
+      case 0:
+        listBack_.ListBack0 = bitmap;
+        break;
+      case 1:
+        listBack_.ListBack1 = bitmap;
+        break;
+      case 2:
+        listBack_.ListBack2 = bitmap;
+        break;
+      default:
+        listBack_.ListBack3 = bitmap;
+        break;
     }
   }
 }

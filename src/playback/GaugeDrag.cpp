@@ -29,6 +29,8 @@ TGaugeDrag GaugeFromCursor(int cursorX, int windowLeft, int gaugeLeft, int gauge
   return d;
 }
 
-int AlphaFromGauge(int position) { return std::clamp(position, 0, 155) + 100; }
+int AlphaFromGauge(int position) {
+  return std::clamp(position, 0, 155) + 100;
+}
 
 }  // namespace gauge

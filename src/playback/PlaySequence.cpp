@@ -20,9 +20,13 @@ int PrevIndex(int index, int count) {
   return i;
 }
 
-void OnUserCommand(TAdvanceGuard& guard) { guard.FailedInRow = 0; }
+void OnUserCommand(TAdvanceGuard& guard) {
+  guard.FailedInRow = 0;
+}
 
-void OnOpenSucceeded(TAdvanceGuard& guard) { guard.FailedInRow = 0; }
+void OnOpenSucceeded(TAdvanceGuard& guard) {
+  guard.FailedInRow = 0;
+}
 
 bool OnOpenFailed(TAdvanceGuard& guard, int count) {
   if (guard.FailedInRow < count) ++guard.FailedInRow;

@@ -25,8 +25,14 @@ int32_t PlayedSecondsFrom(double positionSeconds);
 
 // The lyric labels in the order the tick fills them.
 enum LyricSlot {
-  kLabel5, kLabel6, kLabel7, kLabel8, kLabel9,  // lines C .. C + 4
-  kLabel10, kLabel11, kLabel12,                 // lines C - 2 .. C - 4
+  kLabel5,
+  kLabel6,
+  kLabel7,
+  kLabel8,
+  kLabel9,  // lines C .. C + 4
+  kLabel10,
+  kLabel11,
+  kLabel12,  // lines C - 2 .. C - 4
   kLyricSlots
 };
 

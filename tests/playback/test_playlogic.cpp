@@ -185,12 +185,11 @@ TEST(PlaySequence, NextPreviousAndRange) {
     int index, count, next, prev, inRange;
   };
   const Row rows[] = {
-      {4, 5, 0, 3, 4},     // next wraps, previous steps back
-      {0, 5, 1, 0, 0},     // previous on row 0 stays on row 0
-      {-1, 5, 0, 0, -1},   // nothing current: both give row 0
-      {7, 5, 0, 0, 4},     // beyond the list (after deleting rows): back in range
-      {-9, 5, 0, 0, -1},
-      {2, 0, -1, -1, -1},  // empty list
+      {4, 5, 0, 3, 4},    // next wraps, previous steps back
+      {0, 5, 1, 0, 0},    // previous on row 0 stays on row 0
+      {-1, 5, 0, 0, -1},  // nothing current: both give row 0
+      {7, 5, 0, 0, 4},    // beyond the list (after deleting rows): back in range
+      {-9, 5, 0, 0, -1}, {2, 0, -1, -1, -1},  // empty list
   };
   for (const Row& r : rows) {
     EXPECT_EQ(playseq::NextIndex(r.index, r.count), r.next) << r.index << "/" << r.count;

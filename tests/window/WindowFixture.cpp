@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 
 namespace wintest {
 
-std::string G(const char* utf8) { return cp::Utf8ToAnsi(utf8); }
+std::string G(const char* utf8) {
+  return cp::Utf8ToAnsi(utf8);
+}
 
 void WriteText(const fs::path& file, const std::string& bytes) {
   std::ofstream out(file, std::ios::binary);
@@ -106,7 +108,9 @@ void WindowTest::TearDown() {
   unsetenv("LYRANO_LYRIC_URL");
 }
 
-std::string WindowTest::AppDir() const { return cp::PathToAnsi(dir_.path()) + "/"; }
+std::string WindowTest::AppDir() const {
+  return cp::PathToAnsi(dir_.path()) + "/";
+}
 
 void WindowTest::Start(std::vector<std::string> args, bool makeDefaultSkin) {
   if (makeDefaultSkin && !fs::exists(Data() / "skin")) MakeSkin(Data() / "skin", {});
@@ -222,7 +226,9 @@ void WindowTest::WritePlaylist(const std::vector<TPlaylistEntry>& entries) {
   WriteText(Dir() / "playlist.txt", text);
 }
 
-std::string WindowTest::ReadBytes(const fs::path& file) const { return testsupport::ReadFile(file); }
+std::string WindowTest::ReadBytes(const fs::path& file) const {
+  return testsupport::ReadFile(file);
+}
 
 QString WindowTest::Title() const {
   auto* label = form_->findChild<TseXLabel*>("seXLabel1");

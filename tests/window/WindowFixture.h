@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "support/TestSupport.h"
 #include "common/codepage.h"
 #include "main/Unit1.h"
+#include "support/TestSupport.h"
 
 namespace wintest {
 

@@ -143,8 +143,9 @@ TEST_F(Playback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
 
 TEST_F(Playback, TickShowsProgressTimeAndTheNineLyricLines) {
   fs::path song = Tone("lyric.mp3", 7.0, "Lyric Song", "歌手");
-  std::string lrc = G("[ti:x]\r\n[00:01.00]一\r\n[00:02.00]二\r\n[00:03.00]三\r\n[00:04.00]四\r\n"
-                      "[00:05.00]五\r\n[00:06.00]六\r\n[00:09.00]九\r\n");
+  std::string lrc =
+      G("[ti:x]\r\n[00:01.00]一\r\n[00:02.00]二\r\n[00:03.00]三\r\n[00:04.00]四\r\n"
+        "[00:05.00]五\r\n[00:06.00]六\r\n[00:09.00]九\r\n");
   wintest::WriteText(Dir() / "lyric.lrc", lrc);
   WritePlaylist({{"Lyric Song", "", 0, cp::PathToAnsi(song)}});
   Start();
@@ -193,7 +194,8 @@ TEST_F(Playback, RolledUpCaptionAndTaskbarEntry) {
   Click("RzBmpButton4");
   ASSERT_TRUE(WaitTitle("Song A"));
   Form().SkinForm()->SetRollUpState(true);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Form().windowTitle().startsWith("Song A  0:0"); }, 1000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Form().windowTitle().startsWith("Song A  0:0"); }, 1000));
   EXPECT_FALSE(Form().TaskbarEntryShown());
   Form().SkinForm()->SetRollUpState(false);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Form().windowTitle() == "Lyrano"; }, 1000));

@@ -33,14 +33,16 @@ TEST_F(PlaylistCommands, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   EXPECT_EQ(PlaylistBytes(), first + Line("歌A", "歌手甲", 0, a) + Line("歌B", "Lyrano", 0, b) +
                                  Line("歌C", "歌手丙", 0, c));
   EXPECT_EQ(State().CurrentIndex, 3);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌C") && Playing(); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌C") && Playing(); }, 10000));
   EXPECT_NE(std::find(events.begin(), events.end(), "dialog:OpenDialog1:选取音乐"), events.end());
 
   // Adding a file already in the list appends nothing and plays that row.
   const std::string before = PlaylistBytes();
   dialogAnswers["OpenDialog1"] = {a.string()};
   RowMenu(Box(), 0, "N19");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌A") && Playing(); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌A") && Playing(); }, 10000));
   EXPECT_EQ(State().CurrentIndex, 1);
   EXPECT_EQ(Box()->Count(), 4);
   EXPECT_EQ(PlaylistBytes(), before);

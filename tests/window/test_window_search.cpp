@@ -102,7 +102,8 @@ TEST_F(Search, ResultsFillTheSearchListAndExpandTheWindow) {
   ASSERT_EQ(box->Count(), 2);
   EXPECT_EQ(box->Entry(0), (TPlaylistEntry{G("甲歌"), G("乙"), 5, ""}));
   EXPECT_EQ(box->Entry(1), (TPlaylistEntry{G("丙歌"), "", 6, ""}));
-  EXPECT_EQ(Child<QTabWidget>("spSkinPageControl1")->currentWidget()->objectName(), "spSkinTabSheet2");
+  EXPECT_EQ(Child<QTabWidget>("spSkinPageControl1")->currentWidget()->objectName(),
+            "spSkinTabSheet2");
   EXPECT_EQ(Form().SkinForm()->WindowHeight(), 405);
   EXPECT_EQ(State().NextPageUrl, ServerBase() + "/search?jump=1&key=x");
   EXPECT_TRUE(Item("N17")->isEnabled());
@@ -134,7 +135,8 @@ TEST_F(Search, AuditionAddAndBatchAdd) {
   EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
   EXPECT_EQ(State().CurrentIndex, 0);
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), G("丙歌||6|\r\n"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("丙歌") && Playing(); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Title() == QString::fromUtf8("丙歌") && Playing(); }, 10000));
 
   // Batch add of the ticked rows: the one already there is reused, the last is current.
   RowMenu(box, 0, "N27");

@@ -21,11 +21,14 @@ class Skins : public wintest::WindowTest {
     items.sort();
     return items;
   }
-  QColor RowColour(int row) { return Form().PlaylistBox()->Item(row)->BackGround().toImage().pixelColor(5, 5); }
+  QColor RowColour(int row) {
+    return Form().PlaylistBox()->Item(row)->BackGround().toImage().pixelColor(5, 5);
+  }
 };
 
 TEST_F(Skins, ListsSkinFoldersAndSelectsTheCurrentOne) {
-  for (const char* name : {"skin", "Skin2", "myskin", ".skin"}) wintest::MakeSkin(Data() / name, {});
+  for (const char* name : {"skin", "Skin2", "myskin", ".skin"})
+    wintest::MakeSkin(Data() / name, {});
   wintest::WriteText(Data() / "skin.txt", "not a folder");
   wintest::WriteText(Dir() / "Main.ini", "[skincfg]\r\nskindir=myskin\r\n");
   Start();

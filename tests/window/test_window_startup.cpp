@@ -54,12 +54,11 @@ TEST_F(Startup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
   auto* tabs = Child<QTabWidget>("spSkinPageControl1");
   ASSERT_EQ(tabs->count(), 4);
   EXPECT_EQ(tabs->tabText(2), QString::fromUtf8("歌词"));
-  for (const char* name : {"Label4", "Label8", "Label12", "Label13", "spSkinCheckBox2",
-                           "spSkinComboBox1", "spSkinEdit2", "yuan", "yuan2", "laba", "logo",
-                           "LogoBack", "ControlBar", "RzBmpButton6"})
+  for (const char* name :
+       {"Label4", "Label8", "Label12", "Label13", "spSkinCheckBox2", "spSkinComboBox1",
+        "spSkinEdit2", "yuan", "yuan2", "laba", "logo", "LogoBack", "ControlBar", "RzBmpButton6"})
     Child<QWidget>(name);
-  for (const char* name : {"N1", "N12", "N27", "MenuItem1", "MenuItem8", "N10", "N11"})
-    Item(name);
+  for (const char* name : {"N1", "N12", "N27", "MenuItem1", "MenuItem8", "N10", "N11"}) Item(name);
 
   // playlist.txt is a byte copy of data/default.txt, loaded and current.
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), ReadBytes(Data() / "default.txt"));
@@ -126,7 +125,8 @@ TEST_F(Startup, NewerVersionOnAReadyPageAndStartupFilePlays) {
   ASSERT_TRUE(WaitReady());
   ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 10000));
   EXPECT_EQ(Title(), "Startup Song");
-  EXPECT_EQ(Messages(), std::vector<std::string>{"您当前使用的并不是最新版本！请及时升级，保证正常使用。"});
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"您当前使用的并不是最新版本！请及时升级，保证正常使用。"});
   // The start-up file is played, not added to the playlist.
   EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
 }

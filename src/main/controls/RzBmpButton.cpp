@@ -46,9 +46,14 @@ void TRzBmpButton::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QPixmap* face = &bitmaps_.Up;
   switch (FaceShown()) {
-    case 1: face = &bitmaps_.Down; break;
-    case 2: face = &bitmaps_.Hot; break;
-    default: break;
+    case 1:
+      face = &bitmaps_.Down;
+      break;
+    case 2:
+      face = &bitmaps_.Hot;
+      break;
+    default:
+      break;
   }
   if (face->isNull()) face = &bitmaps_.Up;
   p.drawPixmap(0, 0, *face);
