@@ -146,8 +146,10 @@ void TForm1::spSkinComboBox1Change() {
   ApplySkinLayout(state_.CurrentSkin);
   SetWindowWidth(state_.FormWidth);
   ExpandWindow();
-  playlistBox_->RepaintItems();
-  searchBox_->RepaintItems();
+  // The panels exist from start-up step 12 on; the selection of step 9 never
+  // gets here, since it selects the current skin.
+  if (playlistBox_) playlistBox_->RepaintItems();
+  if (searchBox_) searchBox_->RepaintItems();
 }
 
 void TForm1::LoadSkinDescription() {
