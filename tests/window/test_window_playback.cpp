@@ -14,7 +14,7 @@ using wintest::G;
 
 namespace {
 
-class Playback : public wintest::WindowTest {
+class WindowPlayback : public wintest::WindowTest {
  protected:
   // Three short songs A, B, C as playlist rows 0..2.
   void ThreeSongs(double seconds = 1.0) {
@@ -30,7 +30,7 @@ class Playback : public wintest::WindowTest {
   std::vector<fs::path> files;
 };
 
-TEST_F(Playback, PlayPauseResumeAndTheMenuCaption) {
+TEST_F(WindowPlayback, PlayPauseResumeAndTheMenuCaption) {
   ThreeSongs(4.0);
   Start();
   ASSERT_TRUE(WaitReady());
@@ -56,7 +56,7 @@ TEST_F(Playback, PlayPauseResumeAndTheMenuCaption) {
   EXPECT_FALSE(timeText.isEmpty());
 }
 
-TEST_F(Playback, NextPreviousWrapAndDoubleClick) {
+TEST_F(WindowPlayback, NextPreviousWrapAndDoubleClick) {
   ThreeSongs(5.0);
   Start();
   ASSERT_TRUE(WaitReady());
@@ -80,7 +80,7 @@ TEST_F(Playback, NextPreviousWrapAndDoubleClick) {
   ASSERT_TRUE(WaitTitle("Song B"));
 }
 
-TEST_F(Playback, EndOfASongPlaysTheNextRowAndWraps) {
+TEST_F(WindowPlayback, EndOfASongPlaysTheNextRowAndWraps) {
   ThreeSongs(1.0);
   Start();
   ASSERT_TRUE(WaitReady());
@@ -91,7 +91,7 @@ TEST_F(Playback, EndOfASongPlaysTheNextRowAndWraps) {
   EXPECT_EQ(State().CurrentIndex, 0);
 }
 
-TEST_F(Playback, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
+TEST_F(WindowPlayback, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
   fs::path good = Tone("good.mp3", 3.0, "Good");
   WritePlaylist({{"Missing 1", "", 0, cp::PathToAnsi(Dir() / "none1.mp3")},
                  {"Missing 2", "", 0, cp::PathToAnsi(Dir() / "none2.mp3")},
@@ -123,7 +123,7 @@ TEST_F(Playback, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
   EXPECT_FALSE(timer2->isActive());
 }
 
-TEST_F(Playback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
+TEST_F(WindowPlayback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
   ThreeSongs(3.0);
   Start();
   ASSERT_TRUE(WaitReady());
@@ -141,7 +141,7 @@ TEST_F(Playback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(Playback, TickShowsProgressTimeAndTheNineLyricLines) {
+TEST_F(WindowPlayback, TickShowsProgressTimeAndTheNineLyricLines) {
   fs::path song = Tone("lyric.mp3", 7.0, "Lyric Song", "歌手");
   std::string lrc =
       G("[ti:x]\r\n[00:01.00]一\r\n[00:02.00]二\r\n[00:03.00]三\r\n[00:04.00]四\r\n"
@@ -175,7 +175,7 @@ TEST_F(Playback, TickShowsProgressTimeAndTheNineLyricLines) {
   EXPECT_LT(percent, 90);
 }
 
-TEST_F(Playback, UnreadableLyricFilePlaysWithoutLyrics) {
+TEST_F(WindowPlayback, UnreadableLyricFilePlaysWithoutLyrics) {
   fs::path song = Tone("locked.mp3", 3.0, "Locked");
   fs::create_directory(Dir() / "locked.lrc");  // exists, but cannot be read as a file
   WritePlaylist({{"Locked", "", 0, cp::PathToAnsi(song)}});
@@ -187,7 +187,7 @@ TEST_F(Playback, UnreadableLyricFilePlaysWithoutLyrics) {
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(Playback, RolledUpCaptionAndTaskbarEntry) {
+TEST_F(WindowPlayback, RolledUpCaptionAndTaskbarEntry) {
   ThreeSongs(4.0);
   Start();
   ASSERT_TRUE(WaitReady());
@@ -202,7 +202,7 @@ TEST_F(Playback, RolledUpCaptionAndTaskbarEntry) {
   EXPECT_TRUE(Form().TaskbarEntryShown());
 }
 
-TEST_F(Playback, ExitWhilePlayingStopsTheSound) {
+TEST_F(WindowPlayback, ExitWhilePlayingStopsTheSound) {
   ThreeSongs(4.0);
   Start();
   ASSERT_TRUE(WaitReady());

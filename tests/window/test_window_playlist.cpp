@@ -9,7 +9,7 @@ using wintest::G;
 
 namespace {
 
-class PlaylistCommands : public wintest::WindowTest {
+class WindowPlaylist : public wintest::WindowTest {
  protected:
   std::string Line(const char* utf8Title, const char* utf8Singer, int id, const fs::path& path) {
     return G(utf8Title) + "|" + G(utf8Singer) + "|" + std::to_string(id) + "|" +
@@ -19,7 +19,7 @@ class PlaylistCommands : public wintest::WindowTest {
   TCnScroolStoreBox* Box() { return Form().PlaylistBox(); }
 };
 
-TEST_F(PlaylistCommands, AddLocalMusicAppendsSavesAndPlaysTheLast) {
+TEST_F(WindowPlaylist, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   fs::path a = Tone("a.mp3", 3.0, "歌A", "歌手甲");
   fs::path b = Tone("b.mp3", 3.0, "歌B", "");
   fs::path c = Tone("c.wma", 3.0, "歌C", "歌手丙");
@@ -53,7 +53,7 @@ TEST_F(PlaylistCommands, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   EXPECT_EQ(Box()->Count(), 4);
 }
 
-TEST_F(PlaylistCommands, DeleteClearInvertAndDeleteTicked) {
+TEST_F(WindowPlaylist, DeleteClearInvertAndDeleteTicked) {
   std::string l0 = G("零|甲|0|/m/0.mp3\r\n"), l1 = G("一|乙|11|\r\n"), l2 = G("二||0|\r\n"),
               l3 = G("三|丁|0|/m/3.mp3  \r\n");
   wintest::WriteText(Dir() / "playlist.txt", l0 + l1 + l2 + l3);
@@ -94,7 +94,7 @@ TEST_F(PlaylistCommands, DeleteClearInvertAndDeleteTicked) {
   EXPECT_EQ(PlaylistBytes(), "");
 }
 
-TEST_F(PlaylistCommands, NewLoadAndSaveAsMoveTheCurrentFile) {
+TEST_F(WindowPlaylist, NewLoadAndSaveAsMoveTheCurrentFile) {
   const std::string text = G("甲|歌手|0|/a.mp3\r\n乙||5|\r\n乙||5|\r\n");
   wintest::WriteText(Dir() / "playlist.txt", text);
   const std::string other = G("外|外人|0|/o.mp3\r\n");
@@ -134,7 +134,7 @@ TEST_F(PlaylistCommands, NewLoadAndSaveAsMoveTheCurrentFile) {
                                               "dialog:SaveDialog1:歌曲列表文件"}));
 }
 
-TEST_F(PlaylistCommands, NewListThatCannotBeCreatedChangesNothing) {
+TEST_F(WindowPlaylist, NewListThatCannotBeCreatedChangesNothing) {
   const std::string text = G("甲|歌手|0|/a.mp3\r\n");
   wintest::WriteText(Dir() / "playlist.txt", text);
   Start();

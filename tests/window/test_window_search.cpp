@@ -13,7 +13,7 @@ using wintest::G;
 
 namespace {
 
-class Search : public wintest::WindowTest {
+class WindowSearch : public wintest::WindowTest {
  protected:
   void Routes(httplib::Server& server) override {
     song_ = Tone("remote.mp3", 4.0, "ignored");
@@ -73,7 +73,7 @@ class Search : public wintest::WindowTest {
   fs::path song_;
 };
 
-TEST_F(Search, PlaceholderAndEmptyKeyword) {
+TEST_F(WindowSearch, PlaceholderAndEmptyKeyword) {
   Start();
   ASSERT_TRUE(WaitReady());
   auto* edit = Child<QLineEdit>("spSkinEdit1");
@@ -94,7 +94,7 @@ TEST_F(Search, PlaceholderAndEmptyKeyword) {
   EXPECT_EQ(edit->text(), QString::fromUtf8("我们的歌"));
 }
 
-TEST_F(Search, ResultsFillTheSearchListAndExpandTheWindow) {
+TEST_F(WindowSearch, ResultsFillTheSearchListAndExpandTheWindow) {
   Start();
   ASSERT_TRUE(WaitReady());
   SearchFor("歌");
@@ -113,7 +113,7 @@ TEST_F(Search, ResultsFillTheSearchListAndExpandTheWindow) {
   EXPECT_EQ(box->Count(), 0);
 }
 
-TEST_F(Search, AuditionAddAndBatchAdd) {
+TEST_F(WindowSearch, AuditionAddAndBatchAdd) {
   wintest::WriteText(Dir() / "playlist.txt", "");
   Start();
   ASSERT_TRUE(WaitReady());

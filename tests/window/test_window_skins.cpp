@@ -12,7 +12,7 @@ using wintest::G;
 
 namespace {
 
-class Skins : public wintest::WindowTest {
+class WindowSkins : public wintest::WindowTest {
  protected:
   QStringList ComboItems() {
     QStringList items;
@@ -26,7 +26,7 @@ class Skins : public wintest::WindowTest {
   }
 };
 
-TEST_F(Skins, ListsSkinFoldersAndSelectsTheCurrentOne) {
+TEST_F(WindowSkins, ListsSkinFoldersAndSelectsTheCurrentOne) {
   for (const char* name : {"skin", "Skin2", "myskin", ".skin"})
     wintest::MakeSkin(Data() / name, {});
   wintest::WriteText(Data() / "skin.txt", "not a folder");
@@ -40,7 +40,7 @@ TEST_F(Skins, ListsSkinFoldersAndSelectsTheCurrentOne) {
   EXPECT_EQ(Form().SkinForm()->WindowHeight(), 188);
 }
 
-TEST_F(Skins, ChangingTheSkinWritesMainIniRepaintsRowsAndExpands) {
+TEST_F(WindowSkins, ChangingTheSkinWritesMainIniRepaintsRowsAndExpands) {
   wintest::SkinSpec jade;
   jade.listBack[1] = QColor(0, 160, 120);
   jade.listBack[0] = QColor(0, 120, 90);
@@ -73,7 +73,7 @@ TEST_F(Skins, ChangingTheSkinWritesMainIniRepaintsRowsAndExpands) {
   EXPECT_FALSE(fs::exists(Dir() / "Main.ini"));
 }
 
-TEST_F(Skins, MissingPictureStopsTheChangeAfterMainIniWithAnError) {
+TEST_F(WindowSkins, MissingPictureStopsTheChangeAfterMainIniWithAnError) {
   wintest::SkinSpec broken;
   broken.omit = {"laba.png"};
   broken.listBack[1] = QColor(200, 0, 0);
@@ -91,7 +91,7 @@ TEST_F(Skins, MissingPictureStopsTheChangeAfterMainIniWithAnError) {
   EXPECT_EQ(Form().SkinForm()->WindowHeight(), 188);
 }
 
-TEST_F(Skins, StartWithABrokenSkinStillOpensAWholeWindow) {
+TEST_F(WindowSkins, StartWithABrokenSkinStillOpensAWholeWindow) {
   wintest::SkinSpec broken;
   broken.omit = {"Listback_2.bmp"};
   wintest::MakeSkin(Data() / "skin", broken);

@@ -21,9 +21,9 @@ using wintest::G;
 
 namespace {
 
-class Startup : public wintest::WindowTest {};
+class WindowStartup : public wintest::WindowTest {};
 
-TEST_F(Startup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
+TEST_F(WindowStartup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
   wintest::WriteText(Data() / "default.txt", G("歌一|歌手|12|\r\n歌二||0|\r\n"));
   Start();
   TspDynamicSkinForm* skin = Form().SkinForm();
@@ -75,7 +75,7 @@ TEST_F(Startup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
   EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(Startup, ExistingPlaylistIsNotReplacedAndCompanionButtonFollowsTheFile) {
+TEST_F(WindowStartup, ExistingPlaylistIsNotReplacedAndCompanionButtonFollowsTheFile) {
   wintest::WriteText(Data() / "default.txt", G("歌一|歌手|12|\r\n"));
   wintest::WriteText(Dir() / "playlist.txt", "");
   wintest::WriteText(Dir() / "ktv.exe", "#!/bin/sh\n");
@@ -85,7 +85,7 @@ TEST_F(Startup, ExistingPlaylistIsNotReplacedAndCompanionButtonFollowsTheFile) {
   EXPECT_TRUE(Child<QPushButton>("spSkinButton1")->isEnabled());
 }
 
-TEST_F(Startup, MalformedPlaylistKeepsEveryLineOfTheFile) {
+TEST_F(WindowStartup, MalformedPlaylistKeepsEveryLineOfTheFile) {
   const std::string text = G("甲|歌手|0|/a.mp3\r\n乙|歌手|x|/b.mp3\r\n丙|歌手|0|/c.mp3\r\n");
   wintest::WriteText(Dir() / "playlist.txt", text);
   Start();
@@ -101,7 +101,7 @@ TEST_F(Startup, MalformedPlaylistKeepsEveryLineOfTheFile) {
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), text);
 }
 
-TEST_F(Startup, WorkerFailureThenVersionMessageThenCaption) {
+TEST_F(WindowStartup, WorkerFailureThenVersionMessageThenCaption) {
   rulePage = wintest::CompleteRulePage(2, /*withMarkers=*/false);
   Start();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Messages().size() == 2; }, 8000));
@@ -118,7 +118,7 @@ TEST_F(Startup, WorkerFailureThenVersionMessageThenCaption) {
   EXPECT_FALSE(State().Rules.IsReady());
 }
 
-TEST_F(Startup, NewerVersionOnAReadyPageAndStartupFilePlays) {
+TEST_F(WindowStartup, NewerVersionOnAReadyPageAndStartupFilePlays) {
   rulePage = wintest::CompleteRulePage(2);
   fs::path song = Tone("start.mp3", 2.0, "Startup Song", "Band");
   Start({"  " + cp::PathToAnsi(song) + "  ", "ignored.mp3"});
@@ -131,7 +131,7 @@ TEST_F(Startup, NewerVersionOnAReadyPageAndStartupFilePlays) {
   EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
 }
 
-TEST_F(Startup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
+TEST_F(WindowStartup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
   ruleStatus = 404;
   fs::path song = Tone("start.mp3", 1.0, "Never");
   WritePlaylist({{"Row", "", 0, cp::PathToAnsi(song)}});
@@ -146,7 +146,7 @@ TEST_F(Startup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
   EXPECT_EQ(State().CurrentIndex, 0);
 }
 
-TEST_F(Startup, ListButtonFollowsTheMidpointRule) {
+TEST_F(WindowStartup, ListButtonFollowsTheMidpointRule) {
   Start();
   TspDynamicSkinForm* skin = Form().SkinForm();
   Click("RzBmpButton5");
@@ -173,7 +173,7 @@ void Drag(QWidget* widget, TFlatGauge* gauge, int x) {
   QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->mapFromGlobal(global));
 }
 
-TEST_F(Startup, TransparencyAndVolumeDrags) {
+TEST_F(WindowStartup, TransparencyAndVolumeDrags) {
   Start();
   auto* alpha = Child<TFlatGauge>("FlatAlphaGauge2");
   auto* knob2 = Child<QWidget>("yuan2");
@@ -199,7 +199,7 @@ TEST_F(Startup, TransparencyAndVolumeDrags) {
   EXPECT_FALSE(State().VolumeDragging);
 }
 
-TEST_F(Startup, OnTopDisablesTheSkinComboAndHintsFollowThePlaylistMenu) {
+TEST_F(WindowStartup, OnTopDisablesTheSkinComboAndHintsFollowThePlaylistMenu) {
   WritePlaylist({{"Row", "", 0, "/nowhere.mp3"}});
   Start();
   auto* onTop = Child<QCheckBox>("spSkinCheckBox1");
@@ -227,7 +227,7 @@ TEST_F(Startup, OnTopDisablesTheSkinComboAndHintsFollowThePlaylistMenu) {
   EXPECT_TRUE(Form().ShowHint());
 }
 
-TEST_F(Startup, TrayMenuAndExit) {
+TEST_F(WindowStartup, TrayMenuAndExit) {
   Start();
   EXPECT_EQ(Item("MenuItem4")->text(), QString::fromUtf8("播放"));
   EXPECT_EQ(Item("N4")->text(), QString::fromUtf8("播放"));
