@@ -101,7 +101,17 @@ bool TryStrToInt(std::string_view s, int32_t& out) {
 int32_t StrToInt(std::string_view s) {
   int32_t value = 0;
   if (!TryStrToInt(s, value)) {
-    throw lyrano::ConvertError("'" + std::string(s) + "' is not a valid integer value");
+    // what() is a C string: a raw NUL (a UTF-16 file read as bytes) would end
+    // the message there, so it is shown as \0.
+    std::string shown;
+    for (char c : s) {
+      if (c == '\0') {
+        shown += "\\0";
+      } else {
+        shown += c;
+      }
+    }
+    throw lyrano::ConvertError("'" + shown + "' is not a valid integer value");
   }
   return value;
 }

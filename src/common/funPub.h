@@ -26,7 +26,8 @@ std::string ReplaceAll(std::string_view s, std::string_view from, std::string_vi
 
 // Decimal (optionally signed), or hexadecimal with a "$" or "0x" prefix, within
 // 32-bit signed range; leading blanks allowed. Anything else throws
-// lyrano::ConvertError("'<text>' is not a valid integer value").
+// lyrano::ConvertError("'<text>' is not a valid integer value"), a NUL in the text
+// shown as \0.
 int32_t StrToInt(std::string_view s);
 // The same rules without throwing.
 bool TryStrToInt(std::string_view s, int32_t& out);

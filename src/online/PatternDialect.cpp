@@ -12,6 +12,78 @@ bool IsOptionLetter(char c) {
   return c != '\0' && std::strchr("imsxgrnJU", c) != nullptr;
 }
 
+// Callout strings and verb names are literal text up to their end, whatever
+// brackets or parentheses they hold; both walks below must skip them exactly
+// as PCRE2 reads them, or a "(" or "[" inside one is taken for pattern.
+
+// At "(?C": the index just past the callout's ")". "(?C)", "(?Cn)", or a
+// string between delimiters ("{" closes with "}"), a doubled closing delimiter
+// standing for itself.
+size_t CalloutEnd(std::string_view p, size_t i) {
+  size_t k = i + 3;
+  static constexpr std::string_view kOpeners = "`'\"^%#${";
+  if (k < p.size() && kOpeners.find(p[k]) != std::string_view::npos) {
+    const char close = p[k] == '{' ? '}' : p[k];
+    for (++k; k < p.size(); ++k) {
+      if (p[k] != close) continue;
+      if (k + 1 < p.size() && p[k + 1] == close) {
+        ++k;
+        continue;
+      }
+      ++k;
+      break;
+    }
+  }
+  size_t end = p.find(')', k);
+  return end == std::string_view::npos ? p.size() : end + 1;
+}
+
+// Names after "(*" that open a group (assertions, atomic groups, script runs)
+// rather than a verb.
+enum class StarGroup { None, Assertion, Group };
+
+StarGroup StarGroupKind(std::string_view name) {
+  static constexpr std::string_view kAssertions[] = {"pla",
+                                                     "plb",
+                                                     "nla",
+                                                     "nlb",
+                                                     "napla",
+                                                     "naplb",
+                                                     "positive_lookahead",
+                                                     "positive_lookbehind",
+                                                     "negative_lookahead",
+                                                     "negative_lookbehind",
+                                                     "non_atomic_positive_lookahead",
+                                                     "non_atomic_positive_lookbehind"};
+  static constexpr std::string_view kGroups[] = {"atomic", "sr", "asr", "script_run",
+                                                 "atomic_script_run"};
+  for (std::string_view a : kAssertions) {
+    if (name == a) return StarGroup::Assertion;
+  }
+  for (std::string_view g : kGroups) {
+    if (name == g) return StarGroup::Group;
+  }
+  return StarGroup::None;
+}
+
+// At "(*": what it opens, and where its body (a group) or its end (a verb,
+// with or without a name running to the first ")") is.
+struct Star {
+  StarGroup kind = StarGroup::None;
+  size_t next = 0;  // group: first byte of the body; verb: just past its ")"
+};
+
+Star ReadStar(std::string_view p, size_t i) {
+  size_t k = i + 2;
+  while (k < p.size() && (std::isalnum(static_cast<unsigned char>(p[k])) || p[k] == '_')) ++k;
+  if (k < p.size() && p[k] == ':') {
+    StarGroup kind = StarGroupKind(p.substr(i + 2, k - i - 2));
+    if (kind != StarGroup::None) return {kind, k + 1};
+  }
+  size_t end = p.find(')', k);
+  return {StarGroup::None, end == std::string_view::npos ? p.size() : end + 1};
+}
+
 // ---------------------------------------------------------------------------
 // Translation of the dialect into PCRE2 syntax: \s and \S without VT, and the
 // inline options g (greedy, PCRE2's U inverted) and r (no meaning in byte mode).
@@ -102,6 +174,10 @@ class Translator {
     } else if (c == '(' && p_.substr(i_, 3) == "(?#") {
       size_t end = p_.find(')', i_);
       Copy(end == std::string_view::npos ? p_.size() - i_ : end + 1 - i_);
+    } else if (c == '(' && p_.substr(i_, 3) == "(?C") {
+      Copy(CalloutEnd(p_, i_) - i_);
+    } else if (c == '(' && p_.substr(i_, 2) == "(*" && ReadStar(p_, i_).kind == StarGroup::None) {
+      Copy(ReadStar(p_, i_).next - i_);
     } else if (c == '(' && p_.substr(i_, 2) == "(?") {
       OptionGroupOrOther();
     } else if (c == '(') {
@@ -119,18 +195,22 @@ class Translator {
   }
 
   // "(?flags)" or "(?flags:" is rewritten; any other "(?" construct is copied.
+  // A leading "^" (all of imnsx off first) is kept.
   void OptionGroupOrOther() {
     size_t j = i_ + 2;
+    const bool caret = j < p_.size() && p_[j] == '^';
+    if (caret) ++j;
+    const size_t letters = j;
     while (j < p_.size() && (IsOptionLetter(p_[j]) || p_[j] == '-')) ++j;
-    if (j >= p_.size() || (p_[j] != ')' && p_[j] != ':') || j == i_ + 2) {
+    if (j >= p_.size() || (p_[j] != ')' && p_[j] != ':') || (j == i_ + 2)) {
       xStack_.push_back(xStack_.back());
       Copy(2);
       return;
     }
-    std::string on, off;
+    std::string on = caret ? "^" : "", off;
     bool negate = false;
-    bool x = xStack_.back();
-    for (size_t k = i_ + 2; k < j; ++k) {
+    bool x = caret ? false : xStack_.back();
+    for (size_t k = letters; k < j; ++k) {
       char f = p_[k];
       if (f == '-') {
         negate = true;
@@ -304,18 +384,37 @@ class EmptyRepeatCheck {
     i_ = end == std::string_view::npos ? p_.size() : end + 1;
   }
 
+  // Each nested group costs stack frames: bounded, since PCRE2's own limit
+  // is only known to hold for the groups as PCRE2 reads them.
+  class DepthGuard {
+   public:
+    explicit DepthGuard(EmptyRepeatCheck& c) : c_(c) {
+      if (++c_.depth_ > kMaxNesting) {
+        ThrowPatternError("parentheses nested too deeply", c_.i_, c_.p_);
+      }
+    }
+    ~DepthGuard() { --c_.depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+   private:
+    EmptyRepeatCheck& c_;
+  };
+
   Atom Group(bool& x) {
-    if (At(i_ + 1, '*')) {  // (*VERB) or (*name:...)
-      size_t k = i_ + 2;
-      while (k < p_.size() && (std::isalnum(static_cast<unsigned char>(p_[k])) || p_[k] == '_')) {
-        ++k;
+    DepthGuard guard(*this);
+    if (At(i_ + 1, '*')) {  // (*VERB), (*VERB:name) or (*assertion:...)
+      Star star = ReadStar(p_, i_);
+      i_ = star.next;
+      switch (star.kind) {
+        case StarGroup::Assertion:
+          Body(x);
+          return {true, true};
+        case StarGroup::Group:
+          return {true, Body(x)};
+        case StarGroup::None:
+          break;
       }
-      if (At(k, ':') && k + 1 < p_.size() && p_[k + 1] != ')') {
-        i_ = k + 1;
-        Body(x);
-        return {true, false};
-      }
-      SkipTo(')');
       return {false, false};
     }
     if (!At(i_ + 1, '?')) {
@@ -351,8 +450,10 @@ class EmptyRepeatCheck {
     }
     switch (d) {
       case '#':
-      case 'C':
         SkipTo(')');
+        return {false, false};
+      case 'C':
+        i_ = CalloutEnd(p_, i_);
         return {false, false};
       case ':':
       case '|':
@@ -499,8 +600,12 @@ class EmptyRepeatCheck {
     }
   }
 
+  // PCRE2 refuses more than 250 by default; a rule never comes near either.
+  static constexpr int kMaxNesting = 1000;
+
   std::string_view p_;
   size_t i_ = 0;
+  int depth_ = 0;
 };
 
 }  // namespace

@@ -103,6 +103,16 @@ TEST(FunPubStrToInt, RejectsEverythingElseWithTheExactText) {
   EXPECT_FALSE(funPub::TryStrToInt("1\0002"s, out));
 }
 
+TEST(FunPubStrToInt, ErrorTextShowsANulInsteadOfEndingThere) {
+  // The text travels as a C string (what()): a raw NUL would cut it to "'".
+  try {
+    funPub::StrToInt("\0001\0002"s);
+    FAIL() << "no error";
+  } catch (const lyrano::ConvertError& e) {
+    EXPECT_EQ(std::string(e.what()), "'\\01\\02' is not a valid integer value");
+  }
+}
+
 TEST(FunPubUrlEncode, FormStyle) {
   EXPECT_EQ(funPub::UrlEncode("a b~"), "a+b%7e");
   EXPECT_EQ(funPub::UrlEncode("\xC3\xA9"), "%c3%a9");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "online/PatternDialect.h"
 #include "online/RegExpr.h"
 
 namespace {
@@ -230,6 +231,58 @@ TEST(RegExprErrors, AcceptedLimitsAndLookalikes) {
     r.SetInputString("x");
     EXPECT_NO_THROW(r.Exec());
   }
+}
+
+// A rule page is outside input: constructs that hide parentheses and brackets
+// (callout strings, verb names, comments) must be read as PCRE2 reads them.
+TEST(RegExprHostile, CalloutStringsAreReadWithTheirDelimiters) {
+  // Each "(" inside the string was once taken for a group, one stack frame each.
+  const std::string deep = "(?C{)" + std::string(60000, '(') + "})x";
+  EXPECT_EQ(AllMatches(deep, "axbx"), (std::vector<std::string>{"x", "x"}));
+  // "()*" inside a string is no group, hence no empty repeat.
+  EXPECT_EQ(AllMatches("(?C')()*')x", "ax"), std::vector<std::string>{"x"});
+  const std::pair<char, char> delimiters[] = {{'`', '`'}, {'\'', '\''}, {'"', '"'}, {'^', '^'},
+                                              {'%', '%'}, {'#', '#'},   {'$', '$'}, {'{', '}'}};
+  for (auto [open, close] : delimiters) {
+    // A doubled closing delimiter stands for itself and does not end the string.
+    const std::string string = std::string("(a*)*") + close + close + "([)";
+    const std::string pattern = std::string("(?C") + open + string + close + ")a\\sb";
+    SCOPED_TRACE(pattern);
+    EXPECT_EQ(AllMatches(pattern, "xa b"), std::vector<std::string>{"a b"});
+  }
+  // A real empty repeat after a callout is still refused.
+  EXPECT_THROW(AllMatches("(?C'x')(a*)*", "a"), lyrano::PatternError);
+  EXPECT_THROW(AllMatches("(?(?C'(')(a*)*|b)", "a"), lyrano::PatternError);
+}
+
+TEST(RegExprHostile, VerbNamesRunToTheFirstParenthesis) {
+  for (const char* pattern : {"(*MARK:[)a\\sb", "(*:[)a\\sb", "(*PRUNE:[)a\\sb", "(*THEN:[)a\\sb",
+                              "(*MARK:\\)a\\sb", "(?C'[')a\\sb", "(?#[)a\\sb", "(?^x)#[\na\\sb"}) {
+    SCOPED_TRACE(pattern);
+    EXPECT_EQ(AllMatches(pattern, "a b"), std::vector<std::string>{"a b"});
+    EXPECT_TRUE(AllMatches(pattern, "a\vb").empty());
+  }
+  EXPECT_EQ(AllMatches("(*MARK:[)a\\Sb", "a b|axb"), std::vector<std::string>{"axb"});
+  // A verb name ends at the first ")": what follows is pattern again.
+  EXPECT_THROW(AllMatches("(*MARK:(a)(b*)*", "b"), lyrano::PatternError);
+  // Assertions written with "(*" are groups like their "(?" forms.
+  EXPECT_THROW(AllMatches("(*atomic:(a*)*)", "a"), lyrano::PatternError);
+  EXPECT_EQ(AllMatches("(*pla:ab)a", "aab"), std::vector<std::string>{"a"});
+}
+
+TEST(RegExprHostile, DeepNestingIsAClearErrorNotACrash) {
+  // PCRE2 refuses it first ...
+  const std::string nested = std::string(60000, '(') + std::string(60000, ')');
+  EXPECT_THROW(AllMatches(nested, "a"), lyrano::PatternError);
+  // ... and the dialect's own check stops at a depth of its own.
+  try {
+    regexpr::detail::CheckEmptyRepeats(nested);
+    FAIL() << "no error";
+  } catch (const lyrano::PatternError& e) {
+    EXPECT_NE(std::string(e.what()).find("nested too deeply"), std::string::npos) << e.what();
+  }
+  EXPECT_NO_THROW(regexpr::detail::CheckEmptyRepeats(std::string(200, '(') + "a" +
+                                                     std::string(200, ')') + "*"));
 }
 
 TEST(RegExprErrors, RunawayMatchStopsWithAnError) {

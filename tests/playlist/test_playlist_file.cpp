@@ -19,6 +19,7 @@ using testsupport::WriteFile;
 
 namespace {
 
+using namespace std::string_literals;
 using Entries = std::vector<TPlaylistEntry>;
 
 // GBK bytes of two common words.
@@ -83,6 +84,11 @@ TEST(PlaylistFile, StopsAtTheFirstBadSongIdKeepingEarlierEntries) {
       {"A|a\nB|b|2147483648\nC|c",
        {{"A", "a", 0, ""}},
        "'2147483648' is not a valid integer value",
+       2},
+      // A list saved as UTF-16: the message still carries the field.
+      {"A|a|1\r\nB|b|\0003\0|p\r\n"s,
+       {{"A", "a", 1, ""}},
+       "'\\03\\0' is not a valid integer value",
        2},
   };
   for (const Case& c : cases) {
