@@ -55,6 +55,18 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, size_t maxBytes);
 // lyrano::FileError "Cannot open file "<name>". <reason>" when it cannot be read.
 std::optional<std::string> ReadFileIfPresent(std::string_view name, size_t maxBytes);
 
+// Replaces the content of the file at `path` with `bytes` in one step: the
+// bytes go to a new file beside it, are flushed to disk and the new file is
+// renamed over the old one, so a crash, a kill or a full disk leaves either the
+// old or the new content, never a mix. A link is followed and the file it
+// points at replaced; the old file's permissions are kept. Only a regular file
+// (or nothing) is replaced: a folder gives EISDIR, a FIFO or a device EINVAL.
+// After a successful replacement the temporary files that earlier, killed
+// saves of the same file left behind are removed. Returns 0, or the errno value
+// of the step that failed (the old file is then as it was and the temporary
+// file gone).
+int ReplaceFileContent(const std::filesystem::path& path, std::string_view bytes);
+
 // The system's text for the errno value `err`, in the local code page.
 std::string SystemErrorText(int err);
 

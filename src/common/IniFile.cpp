@@ -198,45 +198,6 @@ ReadResult ReadWhole(const fs::path& path, std::string& out) {
   return ReadResult::Failed;
 }
 
-// Writes `content` to a temporary file beside `target` and renames it over the
-// target, so a reader never sees a half-written file and a failure leaves the
-// old file as it was.
-void ReplaceFile(const fs::path& target, std::string_view content) {
-  const std::string display = target.string();
-  std::string tmpl = (target.parent_path() / (target.filename().string() + ".XXXXXX")).string();
-  if (target.parent_path().empty()) tmpl = "./" + tmpl;
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  fileio::UniqueFd fd(::mkstemp(name.data()));
-  if (fd.get() < 0) {
-    throw lyrano::FileError("Cannot create file \"" + display + "\". " +
-                            fileio::SystemErrorText(errno));
-  }
-  const fs::path tmpPath(name.data());
-  auto fail = [&](int err) {
-    std::error_code ignore;
-    fs::remove(tmpPath, ignore);
-    throw lyrano::FileError("Cannot create file \"" + display + "\". " +
-                            fileio::SystemErrorText(err));
-  };
-  // Keep the permissions of the file we replace; a new file gets rw-r--r--.
-  struct stat st {};
-  mode_t mode = (::stat(target.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-  if (::fchmod(fd.get(), mode) != 0) fail(errno);
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd.get(), content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd.get()) != 0) fail(errno);
-  if (::close(fd.release()) != 0) fail(errno);
-  if (::rename(tmpPath.c_str(), target.c_str()) != 0) fail(errno);
-}
-
 bool HasLineBreak(std::string_view s) {
   return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
@@ -444,7 +405,10 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     out.append(newEntry + eol);
   }
 
-  ReplaceFile(target, out);
+  if (int err = fileio::ReplaceFileContent(target, out); err != 0) {
+    throw lyrano::FileError("Cannot create file \"" + target.string() + "\". " +
+                            fileio::SystemErrorText(err));
+  }
   loaded_ = false;
 }
 
