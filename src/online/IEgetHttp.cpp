@@ -1,10 +1,13 @@
 #include "online/IEgetHttp.h"
 
 #include <curl/curl.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/codepage.h"
 
@@ -36,10 +39,130 @@ void GlobalInitOnce() {
   (void)done;
 }
 
+// The body's content coding, decoded here rather than by libcurl: libcurl
+// delivers a gzip or deflate body that ends early (cut in half, trailer
+// missing) as a success, and a cut page must fail like any broken answer.
+class BodyDecoder {
+ public:
+  enum class Coding { Identity, Gzip, Deflate, Unsupported };
+
+  ~BodyDecoder() { End(); }
+  void Reset(Coding coding) {
+    End();
+    coding_ = coding;
+    started_ = finished_ = failed_ = false;
+    rawSeen_ = 0;
+    pending_.clear();
+  }
+  Coding coding() const { return coding_; }
+
+  // Decodes `in`, appending to `out` while it stays within `cap`; false on
+  // corrupt data, an unsupported coding, or output beyond the cap (`tooLarge`).
+  bool Feed(std::string_view in, std::string& out, size_t cap, bool& tooLarge) {
+    rawSeen_ += in.size();
+    if (coding_ == Coding::Unsupported) return false;
+    if (coding_ == Coding::Identity) return Append(in, out, cap, tooLarge);
+    if (failed_) return false;
+    if (finished_) return true;  // bytes after the end of the stream are dropped
+    if (!started_) {
+      // A deflate body comes with or without the zlib wrapper; its first two
+      // bytes tell which.
+      pending_.append(in);
+      if (coding_ == Coding::Deflate && pending_.size() < 2) return true;
+      if (!Start()) return Fail();
+      in = pending_;
+    }
+    char buffer[16384];
+    stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    stream_.avail_in = static_cast<uInt>(in.size());
+    while (stream_.avail_in > 0 && !finished_) {
+      stream_.next_out = reinterpret_cast<Bytef*>(buffer);
+      stream_.avail_out = sizeof buffer;
+      int rc = inflate(&stream_, Z_NO_FLUSH);
+      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return Fail();
+      size_t made = sizeof buffer - stream_.avail_out;
+      if (!Append(std::string_view(buffer, made), out, cap, tooLarge)) return Fail();
+      if (rc == Z_STREAM_END) finished_ = true;
+      if (rc == Z_BUF_ERROR && made == 0) break;
+    }
+    pending_.clear();
+    return true;
+  }
+
+  // After the last byte: false when a compressed body ended before its stream
+  // did. An empty body is an empty page whatever its coding.
+  bool Complete() const {
+    if (coding_ == Coding::Identity || rawSeen_ == 0) return true;
+    return coding_ != Coding::Unsupported && finished_ && !failed_;
+  }
+
+ private:
+  static bool Append(std::string_view data, std::string& out, size_t cap, bool& tooLarge) {
+    // Refuse rather than buffer: the limit holds for the decoded size, so a
+    // compressed bomb stops here too.
+    if (data.size() > cap - out.size()) {
+      tooLarge = true;
+      return false;
+    }
+    out.append(data);
+    return true;
+  }
+  bool Start() {
+    int windowBits = 15 + 32;  // gzip or zlib, told apart by their headers
+    if (coding_ == Coding::Deflate) {
+      auto b0 = static_cast<unsigned char>(pending_[0]);
+      auto b1 = static_cast<unsigned char>(pending_[1]);
+      bool wrapped = (b0 & 0x0F) == 8 && (b0 * 256 + b1) % 31 == 0;
+      if (!wrapped) windowBits = -15;
+    }
+    stream_ = z_stream{};
+    if (inflateInit2(&stream_, windowBits) != Z_OK) return false;
+    started_ = true;
+    return true;
+  }
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+  void End() {
+    if (started_) inflateEnd(&stream_);
+    started_ = false;
+  }
+
+  Coding coding_ = Coding::Identity;
+  z_stream stream_{};
+  bool started_ = false;
+  bool finished_ = false;
+  bool failed_ = false;
+  size_t rawSeen_ = 0;
+  std::string pending_;
+};
+
+// The coding a Content-Encoding value asks for: one layer of gzip or deflate,
+// or none. Anything else (a coding we did not offer, two layers) is refused.
+BodyDecoder::Coding CodingOf(std::string_view value) {
+  BodyDecoder::Coding coding = BodyDecoder::Coding::Identity;
+  while (!value.empty()) {
+    size_t comma = value.find(',');
+    std::string token(value.substr(0, comma));
+    value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
+    token.erase(0, token.find_first_not_of(" \t"));
+    token.erase(token.find_last_not_of(" \t\r\n") + 1);
+    std::transform(token.begin(), token.end(), token.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (token.empty() || token == "identity") continue;
+    bool known = token == "gzip" || token == "x-gzip" || token == "deflate";
+    if (!known || coding != BodyDecoder::Coding::Identity) return BodyDecoder::Coding::Unsupported;
+    coding = token == "deflate" ? BodyDecoder::Coding::Deflate : BodyDecoder::Coding::Gzip;
+  }
+  return coding;
+}
+
 // State of one request, shared with libcurl's callbacks.
 struct Transfer {
   using Clock = std::chrono::steady_clock;
   std::string body;
+  BodyDecoder decoder;
   bool tooLarge = false;
   const std::atomic<bool>* cancel = nullptr;
   Clock::time_point lastActivity = Clock::now();
@@ -53,18 +176,24 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   size_t n = size * count;
   t->Touch();
-  // Refuse rather than buffer: the limit holds for the decoded size, so a
-  // compressed bomb stops here too.
-  if (n > kMaxBody - t->body.size()) {
-    t->tooLarge = true;
-    return 0;
-  }
-  t->body.append(data, n);
+  if (!t->decoder.Feed(std::string_view(data, n), t->body, kMaxBody, t->tooLarge)) return 0;
   return n;
 }
 
-size_t OnHeader(char*, size_t size, size_t count, void* user) {
-  static_cast<Transfer*>(user)->Touch();
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  t->Touch();
+  std::string_view line(data, size * count);
+  // Every answer (an interim one, each redirect) starts with its status line
+  // and brings its own coding.
+  if (line.substr(0, 5) == "HTTP/") {
+    t->decoder.Reset(BodyDecoder::Coding::Identity);
+  } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
+    std::string name(line.substr(0, colon));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name == "content-encoding") t->decoder.Reset(CodingOf(line.substr(colon + 1)));
+  }
   return size * count;
 }
 
@@ -118,6 +247,8 @@ bool SetCommonOptions(CURL* h, Transfer& t) {
   set(CURLOPT_PROXY, "");
   set(CURLOPT_USERAGENT, GetUserAgent().c_str());
   set(CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+  // The header is sent, the decoding is ours (BodyDecoder).
+  set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
   // Cookie engine on, reading no file: cookies live as long as this handle.
   set(CURLOPT_COOKIEFILE, "");
   set(CURLOPT_CONNECTTIMEOUT_MS, kWaitMs);
@@ -186,6 +317,7 @@ bool Fetch(std::string_view address, std::string& body, const std::atomic<bool>*
     }
     url = location;
   }
+  if (!t.decoder.Complete()) return false;
   body = std::move(t.body);
   return true;
 }

@@ -1,6 +1,7 @@
 // Page fetching. FetchPage is a blocking GET on a fresh libcurl handle: 3000 ms
 // for each network wait, at most 15 redirects, cookies kept within the call,
-// gzip/deflate and chunked bodies, any status of 400 or above fails, no proxy.
+// gzip/deflate and chunked bodies (a compressed body that ends before its
+// stream does fails), any status of 400 or above fails, no proxy.
 // Only http and https are fetched (redirects included) and a body above 32 MiB
 // fails, so a hostile page can neither read local files nor exhaust memory.
 // A page that is well-formed UTF-8 is returned in the local code page; any other
