@@ -1,0 +1,326 @@
+// The window against hostile input: a search whose site misbehaves in every
+// way a server can, rule patterns that would backtrack for ever, a page of ten
+// megabytes, and lyrics of twenty thousand lines. Whatever happens, the fetch
+// ends in its plain failure and the window goes on answering.
+#include <time.h>
+#include <zlib.h>
+
+#include <QLineEdit>
+#include <QTimer>
+#include <chrono>
+#include <iostream>
+
+#include "WindowFixture.h"
+#include "support/RawServer.h"
+
+namespace fs = std::filesystem;
+using testsupport::RawServer;
+using namespace std::chrono_literals;
+
+namespace {
+
+double ThreadCpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double WallMs() {
+  return std::chrono::duration<double, std::milli>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// How long the window's thread stays away from its event loop: a 5 ms timer
+// notes the wall time and the thread's own processor time between its ticks.
+// Processor time counts only work done on this thread, so a busy machine
+// cannot make it look slow; wall time shows a thread blocked in a wait.
+class LoopProbe {
+ public:
+  LoopProbe() {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+  }
+  void Start() {
+    ticks_ = 0;
+    maxWall_ = maxCpu_ = 0;
+    lastWall_ = WallMs();
+    lastCpu_ = ThreadCpuMs();
+    timer_.start();
+  }
+  void Stop() { timer_.stop(); }
+  int Ticks() const { return ticks_; }
+  double MaxWallMs() const { return maxWall_; }
+  double MaxCpuMs() const { return maxCpu_; }
+
+ private:
+  void Tick() {
+    double wall = WallMs();
+    double cpu = ThreadCpuMs();
+    maxWall_ = std::max(maxWall_, wall - lastWall_);
+    maxCpu_ = std::max(maxCpu_, cpu - lastCpu_);
+    lastWall_ = wall;
+    lastCpu_ = cpu;
+    ++ticks_;
+  }
+  QTimer timer_;
+  int ticks_ = 0;
+  double lastWall_ = 0, lastCpu_ = 0, maxWall_ = 0, maxCpu_ = 0;
+};
+
+class WindowFaults : public wintest::WindowTest {
+ protected:
+  // A rule page for a search site whose items are <li>number</li>.
+  std::string SearchRules(const std::string& listcat = "<ol>(.+?)</ol>") {
+    std::string region = "【我的正则区域开始】";
+    auto add = [&](const char* key, const std::string& value) {
+      region += std::string(key) + "=【" + value + "】\n";
+    };
+    add("listcat", listcat);
+    add("tempOne", "<li>(.+?)</li>");
+    add("songid", "(\\d+)");
+    add("gequ", "(\\d+)");
+    add("geshou", "(\\d+)");
+    add("emptygeshou", "nobody");
+    add("nextpage", "<a href=&quot;(.+?)&quot;>");
+    add("prevpage", "<b href=&quot;(.+?)&quot;>");
+    add("boxurl", "127.0.0.1:9/box");
+    for (const char* key : {"encode", "httpdir", "decode", "lrcid", "jsmp3", "jsxcode", "jslrc"})
+      add(key, "x(.)x");
+    add("jsurl", "127.0.0.1:9/info?id=《歌曲ID》");
+    return "<html>" + region + "ver=【1】【我的正则区域结束】</html>";
+  }
+
+  // Searches for `key` on the site at `site` and waits until the search has
+  // ended: the client has hung up on the server (`done` true) and the window
+  // has taken the result.
+  void SearchAt(const std::string& site, const char* key, const std::function<bool()>& done) {
+    setenv("LYRANO_SITE_URL", site.c_str(), 1);
+    Child<QLineEdit>("spSkinEdit1")->setText(QString::fromUtf8(key));
+    Click("RzBmpButton6");
+    EXPECT_TRUE(QTest::qWaitFor(done, 30000)) << key;
+    QTest::qWait(200);
+  }
+
+  // The window still answers: its timers run and a queued call arrives.
+  void ExpectAnswering() {
+    LoopProbe probe;
+    probe.Start();
+    bool called = false;
+    QMetaObject::invokeMethod(
+        &Form(), [&] { called = true; }, Qt::QueuedConnection);
+    QTest::qWait(150);
+    probe.Stop();
+    EXPECT_TRUE(called);
+    EXPECT_GE(probe.Ticks(), 5);
+  }
+};
+
+TEST_F(WindowFaults, SearchAgainstServersThatMisbehave) {
+  rulePage = SearchRules();
+  Start();
+  ASSERT_TRUE(WaitReady());
+  std::string bomb;
+  ASSERT_EQ(testsupport::RunCommand("head -c 134217728 /dev/zero | gzip -1 -c", &bomb), 0);
+  std::atomic<int> finished{0};
+  // One misbehaviour per keyword; the first line of the request names it.
+  RawServer site([&](int fd, RawServer& self) {
+    const std::string request = RawServer::ReadRequest(fd);
+    auto is = [&](const char* key) {
+      return request.find(std::string("key=") + key + " ") != std::string::npos;
+    };
+    auto head = [](const std::string& fields) { return "HTTP/1.1 200 OK\r\n" + fields + "\r\n"; };
+    if (is("good")) {
+      const std::string page = "<ol><li>7</li><li>8</li></ol>";
+      RawServer::Send(fd, head("Content-Length: " + std::to_string(page.size()) + "\r\n") + page);
+    } else if (is("reset")) {
+      RawServer::Send(fd, head("Content-Length: 100000\r\n") + "<ol><li>7</li>");
+      RawServer::Reset(fd);
+      ++finished;  // the reset happens as the handler returns
+      return;
+    } else if (is("stall")) {
+      RawServer::Send(fd, head("Content-Length: 1000\r\n") + "<ol><li>7</li>");
+    } else if (is("huge")) {
+      RawServer::Send(fd, head("Content-Length: 2147483648\r\n") + "<ol><li>7</li>");
+    } else if (is("bomb")) {
+      RawServer::Send(fd, head("Content-Encoding: gzip\r\nContent-Length: " +
+                               std::to_string(bomb.size()) + "\r\n") +
+                              bomb);
+    } else if (is("badgzip")) {
+      RawServer::Send(
+          fd, head("Content-Encoding: gzip\r\nContent-Length: 12\r\n") + "\x1f\x8b\x08garbage!");
+    } else if (is("loop")) {
+      // A new connection for every hop, so each is counted.
+      RawServer::Send(
+          fd, "HTTP/1.1 302 Found\r\nLocation: " + request.substr(4, request.find(' ', 4) - 4) +
+                  "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+    } else if (is("file")) {
+      RawServer::Send(fd, "HTTP/1.1 302 Found\r\nLocation: file:///etc/hostname\r\n\r\n");
+    } else if (is("garbage")) {
+      RawServer::Send(fd, std::string("\xFF\x00\x13 not http at all \x80\x81", 22));
+    } else if (is("old")) {
+      // The page ends where the server closes.
+      RawServer::Send(fd, "HTTP/1.0 200 OK\r\n\r\n<ol><li>9</li></ol>");
+      ++finished;
+      return;
+    }
+    RawServer::AwaitClose(fd, self);
+    ++finished;
+  });
+
+  struct Case {
+    const char* key;
+    int rows;
+  } cases[] = {{"good", 2},    {"reset", 0}, {"stall", 0}, {"huge", 0},    {"bomb", 0},
+               {"badgzip", 0}, {"loop", 0},  {"file", 0},  {"garbage", 0}, {"old", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    // Fill the list first: a failed search must still empty it.
+    if (c.rows == 0)
+      SearchAt(site.url(""), "good", [&, n = finished.load()] { return finished > n; });
+    const int before = finished;
+    const int expected = std::string(c.key) == "loop" ? 16 : 1;
+    SearchAt(site.url(""), c.key, [&] { return finished >= before + expected; });
+    EXPECT_EQ(Form().SearchBox()->Count(), c.rows);
+    ExpectAnswering();
+  }
+  // Nothing listens: refused at once.
+  const int closed = testsupport::ClosedPort();
+  SearchAt("http://127.0.0.1:" + std::to_string(closed), "good", [] { return true; });
+  EXPECT_EQ(Form().SearchBox()->Count(), 0);
+  ExpectAnswering();
+  // Failed fetches are quiet: no message box.
+  EXPECT_EQ(Messages(), std::vector<std::string>{});
+}
+
+TEST_F(WindowFaults, RunawayRulePatternIsRefusedWithAnError) {
+  rulePage = SearchRules("<ol>((a|aa)+)+$");
+  Start();
+  ASSERT_TRUE(WaitReady());
+  RawServer site([](int fd, RawServer&) {
+    RawServer::ReadRequest(fd);
+    const std::string page = "<ol>" + std::string(3000, 'a') + "!";
+    RawServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
+                            "\r\n\r\n" + page);
+  });
+  auto start = std::chrono::steady_clock::now();
+  SearchAt(site.url(""), "x", [&] { return !Messages().empty(); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("Regular expression gave up"), std::string::npos) << Messages()[0];
+  EXPECT_EQ(Form().SearchBox()->Count(), 0);
+  ExpectAnswering();
+}
+
+TEST_F(WindowFaults, TenMegabytePageOfNestedTags) {
+  rulePage = SearchRules();
+  Start();
+  ASSERT_TRUE(WaitReady());
+  std::string page = "<html><ol>";
+  while (page.size() < (10u << 20)) page += "<li><div><span><li><div>";
+  std::atomic<bool> served{false};
+  RawServer site([&](int fd, RawServer& self) {
+    RawServer::ReadRequest(fd);
+    RawServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
+                            "\r\n\r\n" + page);
+    RawServer::AwaitClose(fd, self);
+    served = true;
+  });
+  auto start = std::chrono::steady_clock::now();
+  SearchAt(site.url(""), "x", [&] { return served.load(); });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 12s);
+  // Unclosed list: no rows (or the cutter's refusal, shown as an error).
+  EXPECT_EQ(Form().SearchBox()->Count(), 0);
+  ExpectAnswering();
+}
+
+TEST_F(WindowFaults, TwentyThousandLyricLinesKeepTheWindowAnswering) {
+  const fs::path song = Tone("long.mp3", 4.0, "Long Lyrics");
+  // Lines crowd into the first seconds so the tick has many to move over.
+  std::string lrc;
+  for (int i = 0; i < 20000; ++i) {
+    lrc += "[00:0" + std::to_string(i * 4 / 20000) + "." + std::to_string(10 + i % 90) + "]line " +
+           std::to_string(i) + "\r\n";
+  }
+  wintest::WriteText(Dir() / "long.lrc", lrc);
+  WritePlaylist({{"Long Lyrics", "", 0, cp::PathToAnsi(song)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  LoopProbe probe;
+  probe.Start();
+  Form().PlaylistBox()->setFocus();
+  DoubleClickRow(Form().PlaylistBox(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 10000));
+  QTest::qWait(2500);  // the lines scroll
+  probe.Stop();
+  EXPECT_TRUE(State().Lyrics.HasLyrics);
+  EXPECT_EQ(State().Lyrics.Times.size(), 20000u);
+  EXPECT_LT(probe.MaxCpuMs(), 100) << "wall " << probe.MaxWallMs() << " ms";
+  std::cout << "longest time away from the event loop: " << probe.MaxCpuMs()
+            << " ms of processor time, " << probe.MaxWallMs() << " ms of wall time\n";
+  RecordProperty("max_loop_cpu_ms", std::to_string(probe.MaxCpuMs()));
+  RecordProperty("max_loop_wall_ms", std::to_string(probe.MaxWallMs()));
+}
+
+// A valid greyscale PNG of `side` x `side` pixels, all black: a few hundred
+// kilobytes that decode to side * side pixels.
+std::string HugePng(uint32_t side) {
+  auto be = [](uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  auto chunk = [&](const std::string& type, const std::string& data) {
+    std::string typed = type + data;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), typed.size());
+    return be(static_cast<uint32_t>(data.size())) + typed + be(static_cast<uint32_t>(crc));
+  };
+  const size_t row = 1 + (side + 7) / 8;  // filter byte, then 1-bit pixels
+  std::string raw(row * side, '\0');
+  uLongf packed = compressBound(raw.size());
+  std::string idat(packed, '\0');
+  compress2(reinterpret_cast<Bytef*>(idat.data()), &packed,
+            reinterpret_cast<const Bytef*>(raw.data()), raw.size(), 1);
+  idat.resize(packed);
+  std::string ihdr = be(side) + be(side) + std::string{1, 0, 0, 0, 0};
+  return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", idat) +
+         chunk("IEND", "");
+}
+
+// A skin whose picture `file` is replaced by `bytes`: the window still opens,
+// names the picture in one error, and answers.
+class WindowBadSkin : public WindowFaults {
+ protected:
+  void StartWithPicture(const char* file, const std::string& bytes) {
+    wintest::MakeSkin(Data() / "skin", {});
+    testsupport::WriteFile(Data() / "skin" / file, bytes);
+    WritePlaylist({{"A", "", 0, "/a.mp3"}});
+    auto start = std::chrono::steady_clock::now();
+    Start({}, false);
+    QTest::qWait(50);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].find(file), std::string::npos) << Messages()[0];
+    EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
+    ExpectAnswering();
+  }
+};
+
+TEST_F(WindowBadSkin, CorruptPicture) {
+  StartWithPicture("logo.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(5000, '\x5a'));
+}
+
+TEST_F(WindowBadSkin, CorruptBitmap) {
+  StartWithPicture("playup.bmp", "BM" + std::string(200, '\xff'));
+}
+
+TEST_F(WindowBadSkin, PictureOfThirtyThousandPixelsSquare) {
+  // 400 million pixels: decoding it would take gigabytes.
+  StartWithPicture("LogoBack.png", HugePng(20000));
+}
+
+TEST_F(WindowBadSkin, PictureFileOfFortyMegabytes) {
+  StartWithPicture("ControlBar.png", std::string(40u << 20, '\x01'));
+}
+
+}  // namespace
