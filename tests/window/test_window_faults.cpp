@@ -72,7 +72,8 @@ class LoopProbe {
 class WindowFaults : public wintest::WindowTest {
  protected:
   // A rule page for a search site whose items are <li>number</li>.
-  std::string SearchRules(const std::string& listcat = "<ol>(.+?)</ol>") {
+  std::string SearchRules(const std::string& listcat = "<ol>(.+?)</ol>",
+                          const std::string& jsurl = "127.0.0.1:9/info?id=《歌曲ID》") {
     std::string region = "【我的正则区域开始】";
     auto add = [&](const char* key, const std::string& value) {
       region += std::string(key) + "=【" + value + "】\n";
@@ -88,7 +89,7 @@ class WindowFaults : public wintest::WindowTest {
     add("boxurl", "127.0.0.1:9/box");
     for (const char* key : {"encode", "httpdir", "decode", "lrcid", "jsmp3", "jsxcode", "jslrc"})
       add(key, "x(.)x");
-    add("jsurl", "127.0.0.1:9/info?id=《歌曲ID》");
+    add("jsurl", jsurl);
     return "<html>" + region + "ver=【1】【我的正则区域结束】</html>";
   }
 
@@ -192,6 +193,45 @@ TEST_F(WindowFaults, SearchAgainstServersThatMisbehave) {
   ExpectAnswering();
   // Failed fetches are quiet: no message box.
   EXPECT_EQ(Messages(), std::vector<std::string>{});
+}
+
+TEST_F(WindowFaults, SiteSongsWhoseInformationServerMisbehavesAreSkipped) {
+  // Song 1 stalls, 2 sends garbage, 3 redirects to a local file; then a local
+  // song that plays.
+  std::atomic<int> asked{0};
+  RawServer info([&](int fd, RawServer& self) {
+    const std::string request = RawServer::ReadRequest(fd);
+    ++asked;
+    if (request.find("id=1 ") != std::string::npos) {
+      RawServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n{\"mp3\":");
+      RawServer::AwaitClose(fd, self);
+    } else if (request.find("id=2 ") != std::string::npos) {
+      RawServer::Send(fd, std::string("\x00\xFF\xFE garbage", 11));
+    } else {
+      RawServer::Send(fd, "HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\n\r\n");
+    }
+  });
+  rulePage = SearchRules("<ol>(.+?)</ol>",
+                         "127.0.0.1:" + std::to_string(info.port()) + "/info?id=《歌曲ID》");
+  const fs::path song = Tone("local.mp3", 3.0, "Local Song");
+  WritePlaylist({{"One", "", 1, ""},
+                 {"Two", "", 2, ""},
+                 {"Three", "", 3, ""},
+                 {"Local Song", "", 0, cp::PathToAnsi(song)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  auto start = std::chrono::steady_clock::now();
+  DoubleClickRow(Form().PlaylistBox(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 20000));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(Title(), QString::fromUtf8("Local Song"));
+  EXPECT_EQ(State().CurrentIndex, 3);
+  EXPECT_EQ(asked, 3);
+  // One stall of the 3 s rule, the rest at once.
+  EXPECT_GE(seconds, 2.95);
+  EXPECT_LE(seconds, 8);
+  ExpectAnswering();
 }
 
 TEST_F(WindowFaults, RunawayRulePatternIsRefusedWithAnError) {
