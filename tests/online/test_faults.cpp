@@ -16,6 +16,7 @@
 #include "online/IEgetHttp.h"
 #include "online/OnlineFixtures.h"
 #include "online/ResolveSong.h"
+#include "online/RuleSet.h"
 #include "online/Search.h"
 #include "support/RawServer.h"
 #include "support/TestSupport.h"
@@ -340,6 +341,35 @@ TEST_F(HostilePages, CatastrophicBacktrackingIsStopped) {
   rules.tempOne = "((a|aa)+)+$";
   EXPECT_EQ(Cut(rules, seconds), std::nullopt);
   EXPECT_LT(seconds, 2 * kWait.count());
+}
+
+// Rule pages built to make the reader work: ten megabytes of unclosed
+// values, and values that are runaway patterns. Reading ends promptly; the
+// patterns are refused only when used.
+TEST_F(HostilePages, RulePagesThatWouldMakeTheReaderWork) {
+  std::string unclosed =
+      "\xE3\x80\x90\xE6\x88\x91\xE7\x9A\x84\xE6\xAD\xA3\xE5\x88\x99"
+      "\xE5\x8C\xBA\xE5\x9F\x9F\xE5\xBC\x80\xE5\xA7\x8B\xE3\x80\x91";  // start marker
+  while (unclosed.size() < (10u << 20)) unclosed += "listcat=\xE3\x80\x90<a ver=\xE3\x80\x90";
+  Serve(unclosed);
+  auto start = std::chrono::steady_clock::now();
+  std::string page;
+  ASSERT_TRUE(IEgetHttp::FetchPage(server_.url("/page"), page));
+  try {
+    rules::RulePageReading r = rules::ReadRulePage(true, page);
+    EXPECT_FALSE(r.ready);
+  } catch (const lyrano::PatternError&) {
+    // The reader gave up: the worker shows the failure.
+  }
+  EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start).count(), 4 * kWait.count());
+
+  TRuleValues runaway = onlinetest::SiteRules();
+  runaway.listcat = "((a|aa)+)+$";
+  runaway.jsmp3 = "(x+x+)+y";
+  rules::RulePageReading r =
+      rules::ReadRulePage(true, IEgetHttp::PageToAnsi(onlinetest::RulePage(runaway)));
+  EXPECT_TRUE(r.ready);
+  EXPECT_EQ(r.values.listcat, runaway.listcat);
 }
 
 }  // namespace
