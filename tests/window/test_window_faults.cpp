@@ -2,13 +2,17 @@
 // way a server can, rule patterns that would backtrack for ever, a page of ten
 // megabytes, and lyrics of twenty thousand lines. Whatever happens, the fetch
 // ends in its plain failure and the window goes on answering.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <QLineEdit>
 #include <QTimer>
 #include <chrono>
 #include <iostream>
+#include <thread>
 
 #include "WindowFixture.h"
 #include "support/RawServer.h"
@@ -301,6 +305,41 @@ TEST_F(WindowFaults, TwentyThousandLyricLinesKeepTheWindowAnswering) {
             << " ms of processor time, " << probe.MaxWallMs() << " ms of wall time\n";
   RecordProperty("max_loop_cpu_ms", std::to_string(probe.MaxCpuMs()));
   RecordProperty("max_loop_wall_ms", std::to_string(probe.MaxWallMs()));
+}
+
+// The program folder's files replaced by things that are no files: the window
+// starts without waiting on them, says what it could not read, and answers.
+TEST_F(WindowFaults, ProgramFilesThatAreNoFiles) {
+  wintest::MakeSkin(Data() / "skin", {});
+  const std::vector<fs::path> fifos = {Dir() / "Main.ini", Dir() / "playlist.txt",
+                                       Data() / "skin" / "skinEx.ini"};
+  for (const fs::path& f : fifos) ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0) << f;
+  fs::remove(Data() / "skin" / "skin.ini");
+  fs::create_symlink("/dev/zero", Data() / "skin" / "skin.ini");
+  fs::create_directory(Data() / "default.txt");
+  // Should a reader block on a FIFO, opening the other end frees it (and the
+  // time check below fails) instead of hanging the test.
+  std::atomic<bool> started{false};
+  std::thread rescuer([&] {
+    for (int i = 0; i < 100 && !started; ++i) std::this_thread::sleep_for(50ms);
+    for (const fs::path& f : fifos) {
+      int fd = ::open(f.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    }
+  });
+  auto start = std::chrono::steady_clock::now();
+  Start({}, false);
+  started = true;
+  rescuer.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+  ASSERT_TRUE(WaitReady());
+  EXPECT_EQ(State().CurrentSkin, "skin");
+  EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
+  // The playlist that cannot be read is named; the rest reads as defaults.
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("playlist.txt"), std::string::npos) << Messages()[0];
+  for (const fs::path& f : fifos) EXPECT_TRUE(fs::is_fifo(f)) << f;
+  ExpectAnswering();
 }
 
 // A valid greyscale PNG of `side` x `side` pixels, all black: a few hundred
