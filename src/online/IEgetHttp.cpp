@@ -276,9 +276,18 @@ bool Fetch(std::string_view address, std::string& body, const std::atomic<bool>*
   t.cancel = cancel;
   if (!SetCommonOptions(h.get(), t)) return false;
 
+  const auto deadline = Transfer::Clock::now() + std::chrono::milliseconds(kTotalLimitMs);
   std::string url(address);
   for (int redirects = 0;; ++redirects) {
     if (cancel != nullptr && cancel->load()) return false;
+    // Each request gets what is left of the fetch's time.
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                      Transfer::Clock::now());
+    if (left.count() <= 0) return false;
+    if (curl_easy_setopt(h.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) !=
+        CURLE_OK) {
+      return false;
+    }
     std::string host = HostHeader(url);
     if (host.empty()) return false;
     curl_slist* raw = nullptr;

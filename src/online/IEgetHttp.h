@@ -1,7 +1,9 @@
 // Page fetching. FetchPage is a blocking GET on a fresh libcurl handle: 3000 ms
-// for each network wait, at most 15 redirects, cookies kept within the call,
-// gzip/deflate and chunked bodies (a compressed body that ends before its
-// stream does fails), any status of 400 or above fails, no proxy.
+// for each network wait and kTotalLimitMs for the whole fetch (redirects
+// included, so a site that sends a byte every 2 s cannot hold a caller for
+// ever), at most 15 redirects, cookies kept within the call, gzip/deflate and
+// chunked bodies (a compressed body that ends before its stream does fails),
+// any status of 400 or above fails, no proxy.
 // Only http and https are fetched (redirects included) and a body above 32 MiB
 // fails, so a hostile page can neither read local files nor exhaust memory.
 // A page that is well-formed UTF-8 is returned in the local code page; any other
@@ -15,6 +17,9 @@
 #include <string_view>
 
 namespace IEgetHttp {
+
+// The whole of one fetch, from the first request to the last byte.
+constexpr long kTotalLimitMs = 20000;
 
 enum class Utf8Class { AllAscii = 0, WellFormedUtf8 = 1, NotUtf8 = 2 };
 

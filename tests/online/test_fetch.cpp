@@ -22,32 +22,7 @@ namespace {
 using namespace std::string_literals;
 using IEgetHttp::Utf8Class;
 
-// Something a blocked handler waits on that the test can always open, so the
-// server can stop (httplib joins its handler threads).
-class Gate {
- public:
-  // True when opened, false when the time ran out.
-  bool WaitFor(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    return cv_.wait_for(lock, limit, [this] { return open_; });
-  }
-  bool IsOpen() {
-    std::lock_guard lock(mutex_);
-    return open_;
-  }
-  void Open() {
-    {
-      std::lock_guard lock(mutex_);
-      open_ = true;
-    }
-    cv_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
+using testsupport::Gate;
 
 // "compressed 中 page" in UTF-8, as gzip and as zlib-wrapped deflate.
 const std::string kGzipBody =
@@ -191,6 +166,18 @@ class FetchTest : public ::testing::Test {
                                          return sink.write("x", 1);
                                        });
     });
+    // A byte every 2 s for a minute: every wait is within the limit, the whole
+    // fetch is not.
+    s.Get("/drip", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [this, n = 0](size_t, httplib::DataSink& sink) mutable {
+                                         if (n++ == 30 || gate_.WaitFor(std::chrono::seconds(2))) {
+                                           sink.done();
+                                           return true;
+                                         }
+                                         return sink.write("x", 1);
+                                       });
+    });
     s.Get("/big/length/limit",
           [](const httplib::Request&, httplib::Response& res) { ServeBytes(res, kLimit, true); });
     s.Get("/big/length/over", [](const httplib::Request&, httplib::Response& res) {
@@ -234,6 +221,15 @@ class FetchTest : public ::testing::Test {
     if (IEgetHttp::FetchRaw(Url(path), body)) return body;
     EXPECT_EQ(body, "");
     return std::nullopt;
+  }
+
+  // Milliseconds a fetch of `path` took to fail; -1 when it succeeded.
+  long FailsAfterMs(std::string_view path) {
+    auto start = std::chrono::steady_clock::now();
+    if (Page(path)) return -1;
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count());
   }
 
   Gate gate_;  // declared first: outlives the server's handler threads
@@ -312,16 +308,26 @@ TEST_F(FetchTest, CompressedBodyIsLimitedAfterDecoding) {
   EXPECT_EQ(Raw("/bomb"), std::nullopt);
 }
 
-TEST_F(FetchTest, StallBeforeTheAnswerFails) {
-  EXPECT_EQ(Page("/stall/head"), std::nullopt);
+TEST_F(FetchTest, StallBeforeTheAnswerFailsAfterThreeSeconds) {
+  long ms = FailsAfterMs("/stall/head");
+  EXPECT_GE(ms, 3000);
+  EXPECT_LE(ms, 6000);
 }
 
-TEST_F(FetchTest, StallInsideTheBodyFails) {
-  EXPECT_EQ(Page("/stall/body"), std::nullopt);
+TEST_F(FetchTest, StallInsideTheBodyFailsAfterThreeSeconds) {
+  long ms = FailsAfterMs("/stall/body");
+  EXPECT_GE(ms, 3000);
+  EXPECT_LE(ms, 6000);
 }
 
-TEST_F(FetchTest, TheLimitIsPerWaitNotPerFetch) {
+TEST_F(FetchTest, TheWaitLimitIsPerWait) {
   EXPECT_EQ(Page("/pauses"), "abc");
+}
+
+TEST_F(FetchTest, AWholeFetchEndsAfterTwentySeconds) {
+  long ms = FailsAfterMs("/drip");
+  EXPECT_GE(ms, 20000);
+  EXPECT_LE(ms, 40000);
 }
 
 TEST_F(FetchTest, CancelFlagAbortsATransfer) {

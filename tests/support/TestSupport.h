@@ -4,8 +4,11 @@
 
 #include <httplib.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -25,6 +28,33 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Something a blocked server handler waits on that the test can always open,
+// so the server can stop (httplib joins its handler threads).
+class Gate {
+ public:
+  // True when opened, false when the time ran out.
+  bool WaitFor(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, limit, [this] { return open_; });
+  }
+  bool IsOpen() {
+    std::lock_guard lock(mutex_);
+    return open_;
+  }
+  void Open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool open_ = false;
 };
 
 std::string ReadFile(const std::filesystem::path& path);
