@@ -44,6 +44,8 @@ TForm1::TForm1(std::string appDir, std::vector<std::string> args) : args_(std::m
   ConnectHandlers();
 
   FormCreate();
+  CentreOnScreen();
+  connect(spDynamicSkinForm1, &TspDynamicSkinForm::RollUpChanged, this, [this] { KeepOnScreen(); });
   // The loop timers start with the message loop, after the window is shown.
   QTimer::singleShot(0, this, [this] { StartLoopTimers(); });
 }
@@ -254,9 +256,8 @@ void TForm1::spSkinPopupMenu2MenuClose() {
 }
 
 void TForm1::N11Click() {
-  show();
-  raise();
-  activateWindow();
+  // Also out of a normal minimise (a desktop without a tray).
+  spDynamicSkinForm1->Restore();
 }
 
 void TForm1::spTrayIcon1Click() {

@@ -7,7 +7,8 @@
 // the worker, error display, hints, tray), Unit1Layout.cpp (the form layout),
 // Unit1Playback.cpp (streams, play order, the tick), Unit1Playlist.cpp
 // (playlist files and commands), Unit1Skin.cpp (skins, heights, transparency),
-// Unit1Search.cpp (search box and search list).
+// Unit1Search.cpp (search box and search list), Unit1Desktop.cpp (second
+// launches, media controls, the place on the screen).
 //
 // Window's thread only; the engine's end notification and the worker reach it
 // through queued calls.
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "main/Mpris.h"
 #include "main/PlayerState.h"
 #include "playback/PlaySequence.h"
 #include "playlist/listpanel/listpanel.h"
@@ -35,6 +37,7 @@ class QPushButton;
 class QScrollBar;
 class QTabWidget;
 class QTimer;
+class TAppInstances;
 class TFlatGauge;
 class TIniFile;
 class TRuleWorker;
@@ -78,6 +81,14 @@ class TForm1 : public QWidget {
   void ExpandWindow();
   void CollapseWindow();
 
+  // Takes the second launches `instances` hears: the window comes forward and
+  // the first handed-over argument plays (Unit1Desktop.cpp).
+  void ListenTo(TAppInstances& instances);
+  // Offers the player on the desktop's media bus when there is a session bus
+  // (Unit1Desktop.cpp); the service, or nullptr.
+  mpris::TMprisService* StartMediaControls();
+  mpris::TMprisService* MediaService() const { return mprisService_; }
+
   // The window's message boxes (modal); text in the local code page.
   void ShowMessage(const std::string& text);
   void ShowError(const std::string& text);
@@ -85,6 +96,8 @@ class TForm1 : public QWidget {
  signals:
   // The window was closed; the process entry ends the event loop.
   void Closed();
+  // The playback tick has run: what plays may have changed.
+  void Ticked();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -114,6 +127,17 @@ class TForm1 : public QWidget {
   // Runs a handler; an error it raises goes to the error display.
   void Guarded(const std::function<void()>& handler);
 
+  // Unit1Desktop.cpp: single instance, the window's place on the screen.
+  void JvAppInstancesUserNotify(int param);
+  void JvAppInstancesCmdLineReceived(const std::vector<std::string>& args);
+  mpris::TMediaControls MediaControls();
+  mpris::TNowPlaying NowPlaying() const;
+  void StopPlayback();
+  void SetVolumePosition(int position);
+  QRect AvailableArea() const;
+  void CentreOnScreen();
+  void KeepOnScreen();
+
   // Unit1Layout.cpp
   void BuildLayout();
   void BuildMenus();
@@ -130,6 +154,7 @@ class TForm1 : public QWidget {
   void N4Click();
   bool GaugeMouseEvent(QObject* watched, QEvent* event);
   void SetVolumeFromCursor();
+  void ShowVolume(int position, int knobLeft);
   void StreamEndSync();
   void Timer2Timer();
   void RzBmpButton1Click();
@@ -196,6 +221,12 @@ class TForm1 : public QWidget {
   bool closing_ = false;
   std::string lastTickError_;
   std::vector<std::string> startupErrors_;  // shown once the event loop runs
+  // The song PlayEntry showed last, for the desktop's media controls.
+  struct {
+    quint64 Track = 0;  // counts the songs shown
+    std::string Title, Singer;
+  } shown_;
+  mpris::TMprisService* mprisService_ = nullptr;
 
   // Skin engine.
   TspSkinData* spSkinData1 = nullptr;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +36,12 @@ std::string LyricFileFor(const std::string& path) {
   size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ".lrc";
   return path.substr(0, dot) + ".lrc";
+}
+
+// The control's own shown state, not whether it is on screen: the window may
+// be hidden in the tray, minimised or rolled up, and the commands work the same.
+bool Shown(const QWidget* control) {
+  return !control->isHidden();
 }
 
 }  // namespace
@@ -91,7 +98,7 @@ void TForm1::RzBmpButton4Click() {
 }
 
 void TForm1::N4Click() {
-  if (RzBmpButton4->isVisible()) {
+  if (Shown(RzBmpButton4)) {
     RzBmpButton4Click();
   } else {
     RzBmpButton3Click();
@@ -127,11 +134,24 @@ void TForm1::SetVolumeFromCursor() {
       QCursor::pos().x(),
       frameGeometry().x() + (mapToGlobal(QPoint(0, 0)).x() - frameGeometry().x()) - 0,
       gaugeInWindow.x(), FlatVolGauge2->width(), FlatVolGauge2->MaxValue(), yuan->width());
-  yuan->move(FlatVolGauge2->x() + (d.KnobLeft - gaugeInWindow.x()), yuan->y());
-  FlatVolGauge2->SetPosition(d.Position);
-  BASS_ChannelSetAttribute(
-      state_.StreamHandle, BASS_ATTRIB_VOL,
-      static_cast<float>(d.Position) / static_cast<float>(FlatVolGauge2->MaxValue()));
+  ShowVolume(d.Position, FlatVolGauge2->x() + (d.KnobLeft - gaugeInWindow.x()));
+}
+
+// A volume set from elsewhere (the desktop's media controls): the knob goes
+// where a drag would have put it.
+void TForm1::SetVolumePosition(int position) {
+  int max = FlatVolGauge2->MaxValue();
+  position = std::clamp(position, 0, max);
+  int x = max > 0 ? position * FlatVolGauge2->width() / max : 0;
+  ShowVolume(position, FlatVolGauge2->x() + x - yuan->width() / 2);
+}
+
+void TForm1::ShowVolume(int position, int knobLeft) {
+  yuan->move(knobLeft, yuan->y());
+  FlatVolGauge2->SetPosition(position);
+  BASS_ChannelSetAttribute(state_.StreamHandle, BASS_ATTRIB_VOL,
+                           static_cast<float>(FlatVolGauge2->Position()) /
+                               static_cast<float>(FlatVolGauge2->MaxValue()));
 }
 
 bool TForm1::PlayEntry(const std::string& title, const std::string& singer, int32_t songId,
@@ -171,6 +191,9 @@ bool TForm1::PlayEntry(const std::string& title, const std::string& singer, int3
   }
 
   std::string shownTitle = funPub::Trim(title);
+  shown_.Track++;
+  shown_.Title = shownTitle;
+  shown_.Singer = funPub::Trim(singer);
   seXLabel1->SetCaption(ui::FromAnsi(CutCaption(shownTitle, 16)));
   seXLabel1->setToolTip(ui::FromAnsi(title));
   std::string shownSinger = funPub::Trim(singer);
@@ -276,6 +299,7 @@ void TForm1::Timer1Timer() {
   try {
     Tick();
     lastTickError_.clear();
+    emit Ticked();
   } catch (const std::exception& e) {
     // Shown once, not five times a second; the tick goes on either way.
     if (lastTickError_ != e.what()) {
@@ -290,8 +314,8 @@ void TForm1::Tick() {
   TPlayerState& s = state_;
   HSTREAM h = s.StreamHandle;
   if (BASS_ChannelIsActive(h) == BASS_ACTIVE_PLAYING) {
-    if (RzBmpButton4->isVisible()) RzBmpButton4->hide();
-    if (RzBmpButton3->isHidden()) RzBmpButton3->show();
+    if (Shown(RzBmpButton4)) RzBmpButton4->hide();
+    if (!Shown(RzBmpButton3)) RzBmpButton3->show();
     if (N4->text() != ui::Text("暂停")) N4->setText(ui::Text("暂停"));
 
     auto length = static_cast<int64_t>(BASS_ChannelGetLength(h, BASS_POS_BYTE));
@@ -320,8 +344,8 @@ void TForm1::Tick() {
         if (!label->text().isEmpty()) label->setText({});
     }
   } else {
-    if (RzBmpButton4->isHidden()) RzBmpButton4->show();
-    if (RzBmpButton3->isVisible()) RzBmpButton3->hide();
+    if (!Shown(RzBmpButton4)) RzBmpButton4->show();
+    if (Shown(RzBmpButton3)) RzBmpButton3->hide();
     if (N4->text() != ui::Text("播放")) N4->setText(ui::Text("播放"));
   }
 

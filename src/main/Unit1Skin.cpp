@@ -87,10 +87,12 @@ bool TForm1::RollUpState() const {
 
 void TForm1::SetWindowWidth(int width) {
   spDynamicSkinForm1->SetWindowSize(width, spDynamicSkinForm1->WindowHeight());
+  KeepOnScreen();
 }
 
 void TForm1::SetWindowHeight(int height) {
   spDynamicSkinForm1->SetWindowHeight(height);
+  KeepOnScreen();
 }
 
 void TForm1::ExpandWindow() {

@@ -1,18 +1,38 @@
-// The process entry: AppDir is the program's own folder, the first argument is
-// kept for playing once the rule set is ready.
+// The process entry: a second launch hands its arguments to the running
+// instance and ends; otherwise AppDir is the program's own folder and the first
+// argument is kept for playing once the rule set is ready.
+#include <unistd.h>
+
 #include <QApplication>
+#include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/codepage.h"
+#include "main/SingleInstance.h"
 #include "main/Unit1.h"
 
 int main(int argc, char** argv) {
+  // Before any start-up work, even before the display is opened: a second
+  // launch needs neither.
+  const QString instanceName = instance::ServerName(instance::ExecutablePath(), geteuid());
+  const std::vector<std::string> handed(argv + std::min(argc, 1), argv + argc);
+  if (instance::HandOver(instanceName, handed) != instance::THandOver::NoInstance) return 0;
+
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Lyrano"));
   // Hidden to the tray, the window is not "the last window": quit on Closed.
   app.setQuitOnLastWindowClosed(false);
+
+  // Two launches at the same moment: the one that lost the name hands over to
+  // the winner. A name held by someone who does not answer leaves this one
+  // running on its own.
+  TAppInstances instances(instanceName);
+  if (!instances.Listen() &&
+      instance::HandOver(instanceName, handed) != instance::THandOver::NoInstance)
+    return 0;
 
   std::filesystem::path dir(QCoreApplication::applicationDirPath().toStdString());
   std::string appDir = cp::PathToAnsi(dir);
@@ -22,7 +42,11 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args.push_back(cp::PathToAnsi(std::filesystem::path(argv[i])));
 
   TForm1 form(appDir, args);
+  form.ListenTo(instances);
   QObject::connect(&form, &TForm1::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   form.show();
+  // The media bus once the first frame is up: connecting and registering take
+  // 15-30 ms, which the window need not wait for.
+  QTimer::singleShot(250, &form, [&form] { form.StartMediaControls(); });
   return app.exec();
 }

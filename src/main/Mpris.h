@@ -1,0 +1,79 @@
+// The player on the desktop's media bus (MPRIS 2): media keys, panel applets
+// and other remote controls drive the same commands as the buttons and the
+// tray menu, and see what plays.
+//
+// The two adaptors only translate: their methods call TMediaControls, their
+// properties read TNowPlaying. TMprisService publishes changes from one place,
+// Refresh(), which the window calls from its tick and after each command.
+// Window's thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+#include <functional>
+
+class QDBusConnection;
+
+namespace mpris {
+
+// What the desktop is shown about the player.
+struct TNowPlaying {
+  QString Status = QStringLiteral("Stopped");  // "Playing", "Paused" or "Stopped"
+  quint64 Track = 0;                           // counts the songs started; 0 before the first
+  QString Title;
+  QString Artist;
+  QString Lyric;        // the lyric line reached last
+  qint64 LengthUs = 0;  // 0 when unknown
+  double Volume = 0;    // 0..1
+  bool operator==(const TNowPlaying&) const = default;
+};
+
+// The player's commands and state; every member must be set.
+struct TMediaControls {
+  std::function<void()> PlayPause, Play, Pause, Stop, Next, Previous, Raise, Quit;
+  std::function<void(double volume)> SetVolume;
+  std::function<void(const QString& path)> OpenFile;  // a local file, as a second launch does
+  std::function<TNowPlaying()> NowPlaying;
+  std::function<qint64()> PositionUs;
+};
+
+// The Metadata map of `now` (mpris:trackid, xesam:title, xesam:artist,
+// mpris:length, xesam:comment).
+QVariantMap Metadata(const TNowPlaying& now);
+
+class TMprisService : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+
+  TMprisService(TMediaControls controls, QObject* parent);
+  // Gives the bus name and the object back.
+  ~TMprisService() override;
+
+  // Registers the object and the bus name on `bus`: org.mpris.MediaPlayer2.lyrano,
+  // or org.mpris.MediaPlayer2.lyrano.instance<pid> when another copy holds
+  // it. False (and nothing registered) when the bus is not connected.
+  bool Register(const QDBusConnection& bus);
+  const QString& ServiceName() const { return service_; }
+
+  const TMediaControls& Controls() const { return controls_; }
+
+ public slots:
+  // Compares the player with what was published last and announces what
+  // changed with one PropertiesChanged signal.
+  void Refresh();
+
+ private:
+  TMediaControls controls_;
+  TNowPlaying published_;
+  QString service_;
+  QString connection_;
+};
+
+// On the session bus, when there is one: the service, owned by `parent`;
+// nullptr, with nothing shown, when there is none.
+TMprisService* StartOnSessionBus(TMediaControls controls, QObject* parent);
+
+}  // namespace mpris

@@ -1,0 +1,157 @@
+// The desktop's media controls, driven with gdbus on the private session bus
+// each of these tests runs under: the calls reach the same handlers as the
+// buttons and the tray menu, and the properties follow the player, also while
+// the window sits in the tray.
+#include <QAction>
+#include <QDBusConnection>
+#include <QLabel>
+
+#include "DesktopFixture.h"
+#include "main/controls/FlatGauge.h"
+#include "skins/engine/SkinForm.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Mpris : public desktoptest::DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    if (!getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "run under dbus-run-session";
+    rows.push_back(Tone("a.mp3", 30.0, "Row A", "Singer A"));
+    rows.push_back(Tone("b.mp3", 30.0, "Row B"));
+    WritePlaylist({{"Row A", "Singer A", 0, cp::PathToAnsi(rows[0])},
+                   {"Row B", "", 0, cp::PathToAnsi(rows[1])}});
+  }
+  // gdbus, run while the event loop turns (the player answers on this thread).
+  std::string Gdbus(QStringList args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start("gdbus", args);
+    EXPECT_TRUE(p.waitForStarted(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 15000));
+    return p.readAll().toStdString();
+  }
+  std::string Call(const char* method, QStringList args = {}) {
+    return Gdbus(QStringList{"call", "--session", "--dest", service, "--object-path",
+                             "/org/mpris/MediaPlayer2", "--method", method} +
+                 args);
+  }
+  std::string Player(const char* method) {
+    return Call((std::string("org.mpris.MediaPlayer2.Player.") + method).c_str());
+  }
+  std::string Get(const char* property) {
+    return Call("org.freedesktop.DBus.Properties.Get", {"org.mpris.MediaPlayer2.Player", property});
+  }
+  void StartService() {
+    mpris::TMprisService* s = Form().StartMediaControls();
+    ASSERT_NE(s, nullptr);
+    service = s->ServiceName();
+  }
+  static bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+  }
+  QString service;
+  std::vector<fs::path> rows;
+};
+
+TEST_F(Mpris, CallsReachTheHandlersAndPropertiesFollowWhileInTheTray) {
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  EXPECT_EQ(service, "org.mpris.MediaPlayer2.lyrano");
+  HideToTray();
+  EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Stopped'"));
+  EXPECT_TRUE(Has(Get("Metadata"), "NoTrack"));
+
+  Player("PlayPause");  // stopped: the play button's action, the first row
+  ASSERT_TRUE(Playing());
+  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Playing'"));
+  std::string metadata = Get("Metadata");
+  EXPECT_TRUE(Has(metadata, "'xesam:title': <'Row A'>")) << metadata;
+  EXPECT_TRUE(Has(metadata, "'xesam:artist': <['Singer A']>")) << metadata;
+  EXPECT_TRUE(Has(metadata, "'mpris:length': <int64 30")) << metadata;
+  QTest::qWait(1100);
+  std::string position = Get("Position");
+  EXPECT_FALSE(Has(position, "<int64 0>")) << position;
+
+  Player("PlayPause");
+  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Paused'"));
+  Player("Play");
+  EXPECT_TRUE(Playing());
+  Player("Next");
+  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_TRUE(Has(Get("Metadata"), "'xesam:title': <'Row B'>"));
+  Player("Previous");
+  EXPECT_EQ(State().CurrentIndex, 0);
+  Player("Pause");
+  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  Player("Pause");  // twice stays paused
+  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  Player("Stop");
+  EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Stopped'"));
+
+  Call("org.freedesktop.DBus.Properties.Set", {"org.mpris.MediaPlayer2.Player", "Volume", "<0.5>"});
+  EXPECT_EQ(Child<TFlatGauge>("FlatVolGauge2")->Position(), 50);
+  EXPECT_TRUE(Has(Get("Volume"), "<0.5>"));
+
+  EXPECT_FALSE(Form().isVisible());  // none of it brought the window up
+  Call("org.mpris.MediaPlayer2.Raise");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Form().isVisible(); }, 2000));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Mpris, ChangesAreAnnouncedWithTheLyricLine) {
+  std::string lrc = "[00:00.50]" + wintest::G("第一行") + "\r\n[00:20.00]later\r\n";
+  wintest::WriteText(Dir() / "a.lrc", lrc);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  HideToTray();
+  QProcess monitor;
+  monitor.start("gdbus", {"monitor", "--session", "--dest", service});
+  ASSERT_TRUE(monitor.waitForStarted(5000));
+  QTest::qWait(500);
+
+  Item("MenuItem4")->trigger();  // the tray menu, not the bus
+  ASSERT_TRUE(Playing());
+  std::string seen;
+  auto saw = [&](const std::string& part) {
+    return QTest::qWaitFor(
+        [&] {
+          seen += monitor.readAll().toStdString();
+          return Has(seen, part);
+        },
+        5000);
+  };
+  EXPECT_TRUE(saw("'PlaybackStatus': <'Playing'>")) << seen;
+  EXPECT_TRUE(saw("'xesam:title': <'Row A'>")) << seen;
+  EXPECT_TRUE(saw("'xesam:comment': <['第一行']>")) << seen;
+  Item("MenuItem4")->trigger();
+  EXPECT_TRUE(saw("'PlaybackStatus': <'Paused'>")) << seen;
+  monitor.kill();
+  monitor.waitForFinished(3000);
+}
+
+TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {
+  QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
+  ASSERT_TRUE(other.registerService("org.mpris.MediaPlayer2.lyrano"));
+  Start();
+  StartService();
+  EXPECT_EQ(service, QString("org.mpris.MediaPlayer2.lyrano.instance%1").arg(getpid()));
+  EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Stopped'"));
+}
+
+TEST_F(Mpris, NoSessionBusNoServiceAndNothingShown) {
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  unsetenv("XDG_RUNTIME_DIR");
+  Start();
+  EXPECT_EQ(Form().StartMediaControls(), nullptr);
+  QTest::qWait(300);
+  EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace
