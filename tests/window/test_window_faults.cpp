@@ -20,6 +20,7 @@
 namespace fs = std::filesystem;
 using testsupport::RawServer;
 using namespace std::chrono_literals;
+using wintest::G;
 
 namespace {
 
@@ -305,6 +306,37 @@ TEST_F(WindowFaults, TwentyThousandLyricLinesKeepTheWindowAnswering) {
             << " ms of processor time, " << probe.MaxWallMs() << " ms of wall time\n";
   RecordProperty("max_loop_cpu_ms", std::to_string(probe.MaxCpuMs()));
   RecordProperty("max_loop_wall_ms", std::to_string(probe.MaxWallMs()));
+}
+
+TEST_F(WindowFaults, HundredThousandSongPlaylistWithInvalidGbkBytes) {
+  std::string text;
+  for (int i = 0; i < 100000; ++i) {
+    // Every tenth title holds bytes that are no GBK text.
+    text += (i % 10 ? G("歌") : std::string("\x81\xFF\x80")) + std::to_string(i) + "|s|" +
+            std::to_string(i + 1) + "|\r\n";
+  }
+  wintest::WriteText(Dir() / "playlist.txt", text);
+  Start();
+  TCnScroolStoreBox* box = Form().PlaylistBox();
+  ASSERT_EQ(box->Count(), 100000);
+  EXPECT_EQ(box->Entry(99990).Title,
+            "\x81\xFF\x80"
+            "99990");
+  LoopProbe probe;
+  probe.Start();
+  for (int row : {50000, 99999, 0, 77777}) {
+    box->ScrollToItem(row);
+    QTest::qWait(20);
+  }
+  probe.Stop();
+  EXPECT_LT(probe.MaxCpuMs(), 100) << "wall " << probe.MaxWallMs() << " ms";
+  // Deleting the last row saves the whole list back, every byte as it was.
+  RowMenu(box, 99999, "N2");
+  EXPECT_EQ(box->Count(), 99999);
+  ExpectAnswering();
+  const std::string lastLine = G("歌") + "99999|s|100000|\r\n";
+  ASSERT_EQ(text.substr(text.size() - lastLine.size()), lastLine);
+  EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), text.substr(0, text.size() - lastLine.size()));
 }
 
 // The program folder's files replaced by things that are no files: the window
