@@ -101,6 +101,21 @@ TEST(NetworkFaults, BodyThatStalls) {
   ExpectFailureByTheWaitLimit(Fetch(server.url()));
 }
 
+TEST(NetworkFaults, OneByteASecondFailsByTheTotalLimit) {
+  // Never silent for 3 s, so only the limit on the whole fetch ends it.
+  RawServer server([](int fd, RawServer& self) {
+    RawServer::ReadRequest(fd);
+    RawServer::Send(fd, Head("200 OK", "Content-Length: 100\r\n"));
+    for (int i = 0; i < 100 && RawServer::Send(fd, "x") && self.Pause(1s); ++i) {
+    }
+  });
+  const double limit = IEgetHttp::kTotalLimitMs / 1000.0;
+  Outcome o = Fetch(server.url());
+  EXPECT_FALSE(o.ok);
+  EXPECT_GE(o.seconds, limit - 0.05);
+  EXPECT_LE(o.seconds, 2 * limit);
+}
+
 TEST(NetworkFaults, HugeLengthWithAShortBody) {
   // Announces 2 GB: refused on the announcement, whether the server then
   // closes or keeps the connection open.

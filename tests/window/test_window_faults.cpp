@@ -419,8 +419,13 @@ std::string HugePng(uint32_t side) {
 class WindowBadSkin : public WindowFaults {
  protected:
   void StartWithPicture(const char* file, const std::string& bytes) {
+    StartWith(file, [&](const fs::path& p) { testsupport::WriteFile(p, bytes); });
+  }
+  // The same with the picture's place taken by whatever `make` puts there.
+  void StartWith(const char* file, const std::function<void(const fs::path&)>& make) {
     wintest::MakeSkin(Data() / "skin", {});
-    testsupport::WriteFile(Data() / "skin" / file, bytes);
+    fs::remove(Data() / "skin" / file);
+    make(Data() / "skin" / file);
     WritePlaylist({{"A", "", 0, "/a.mp3"}});
     auto start = std::chrono::steady_clock::now();
     Start({}, false);
