@@ -125,10 +125,10 @@ class WindowFaults : public wintest::WindowTest {
     bool called = false;
     QMetaObject::invokeMethod(
         &Form(), [&] { called = true; }, Qt::QueuedConnection);
-    QTest::qWait(150);
+    // Generous on a busy machine: what matters is that they come at all.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return called && probe.Ticks() >= 3; }, 3000))
+        << "queued call " << called << ", timer ticks " << probe.Ticks();
     probe.Stop();
-    EXPECT_TRUE(called);
-    EXPECT_GE(probe.Ticks(), 5);
   }
 };
 
@@ -251,7 +251,7 @@ TEST_F(WindowFaults, SiteSongsWhoseInformationServerMisbehavesAreSkipped) {
   EXPECT_EQ(asked, 4);
   // One stall of the 3 s rule, the rest at once.
   EXPECT_GE(seconds, 2.95);
-  EXPECT_LE(seconds, 8);
+  EXPECT_LE(seconds, 12);
   ExpectAnswering();
 }
 
