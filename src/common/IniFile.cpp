@@ -54,7 +54,7 @@ char FoldAscii(char c) {
 }
 
 // Case-insensitive for ASCII letters, exact for every other character.
-bool SameName(std::string_view a, std::string_view b) {
+bool NamesEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   size_t i = 0;
   while (i < a.size()) {
@@ -198,6 +198,25 @@ ReadResult ReadWhole(const fs::path& path, std::string& out) {
   return ReadResult::Failed;
 }
 
+// The file a write replaces: the one a symbolic link points at, not the link.
+fs::path WriteTarget(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    fs::path resolved = fs::weakly_canonical(path, ec);
+    if (!ec) return resolved;
+  }
+  return path;
+}
+
+// The content a write starts from: empty for a missing file.
+std::string ReadForWrite(const fs::path& target) {
+  std::string content;
+  if (ReadWhole(target, content) == ReadResult::Failed) {
+    throw lyrano::FileError("Cannot open file \"" + target.string() + "\". Not readable");
+  }
+  return content;
+}
+
 bool HasLineBreak(std::string_view s) {
   return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
@@ -213,6 +232,10 @@ std::string EncodeValue(std::string_view value) {
 }  // namespace
 
 TIniFile::TIniFile(fs::path path) : path_(std::move(path)) {}
+
+bool TIniFile::SameName(std::string_view a, std::string_view b) {
+  return NamesEqual(a, b);
+}
 
 void TIniFile::Refresh() const {
   std::error_code ec;
@@ -251,9 +274,9 @@ void TIniFile::Refresh() const {
 const std::string* TIniFile::Find(std::string_view section, std::string_view key) const {
   Refresh();
   for (const Section& s : sections_) {
-    if (!SameName(s.name, section)) continue;
+    if (!NamesEqual(s.name, section)) continue;
     for (const Entry& e : s.entries) {
-      if (SameName(e.key, key)) return &e.value;
+      if (NamesEqual(e.key, key)) return &e.value;
     }
   }
   return nullptr;
@@ -279,7 +302,7 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 bool TIniFile::SectionExists(std::string_view section) const {
   Refresh();
   for (const Section& s : sections_) {
-    if (SameName(s.name, section)) return true;
+    if (NamesEqual(s.name, section)) return true;
   }
   return false;
 }
@@ -293,7 +316,7 @@ std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> names;
   for (const Section& s : sections_) {
     bool seen = false;
-    for (const auto& n : names) seen = seen || SameName(n, s.name);
+    for (const auto& n : names) seen = seen || NamesEqual(n, s.name);
     if (!seen) names.push_back(s.name);
   }
   return names;
@@ -303,10 +326,10 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
   Refresh();
   std::vector<std::string> keys;
   for (const Section& s : sections_) {
-    if (!SameName(s.name, section)) continue;
+    if (!NamesEqual(s.name, section)) continue;
     for (const Entry& e : s.entries) {
       bool seen = false;
-      for (const auto& k : keys) seen = seen || SameName(k, e.key);
+      for (const auto& k : keys) seen = seen || NamesEqual(k, e.key);
       if (!seen) keys.push_back(e.key);
     }
   }
@@ -328,18 +351,8 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     throw lyrano::Error("Invalid INI value for \"" + std::string(key) + "\": line break");
   }
 
-  fs::path target = path_;
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(path_, ec))) {
-    // Replace the file the link points at, not the link.
-    fs::path resolved = fs::weakly_canonical(path_, ec);
-    if (!ec) target = resolved;
-  }
-
-  std::string content;
-  if (ReadWhole(target, content) == ReadResult::Failed) {
-    throw lyrano::FileError("Cannot open file \"" + target.string() + "\". Not readable");
-  }
+  const fs::path target = WriteTarget(path_);
+  std::string content = ReadForWrite(target);
 
   const std::string eol = content.find("\r\n") != std::string::npos ? "\r\n"
                           : content.find('\n') != std::string::npos ? "\n"
@@ -356,7 +369,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
   for (size_t i = 0; i < lines.size(); ++i) {
     ParsedLine p = ParseLine(lines[i].text, i == 0);
     if (p.kind == LineKind::Section) {
-      inMatch = SameName(p.name, section);
+      inMatch = NamesEqual(p.name, section);
       inFirstMatch = inMatch && firstSectionHeader < 0;
       if (inFirstMatch) {
         firstSectionHeader = static_cast<long>(i);
@@ -364,7 +377,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
       }
     } else if (p.kind == LineKind::Entry && inMatch) {
       if (inFirstMatch) insertAfter = static_cast<long>(i);
-      if (entryLine < 0 && SameName(p.name, key)) entryLine = static_cast<long>(i);
+      if (entryLine < 0 && NamesEqual(p.name, key)) entryLine = static_cast<long>(i);
     }
     if (entryLine >= 0) break;
   }
@@ -418,4 +431,43 @@ void TIniFile::WriteInteger(std::string_view section, std::string_view key, int3
 
 void TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
   WriteString(section, key, value ? "1" : "0");
+}
+
+void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
+  RemoveLines(section, &key);
+}
+
+void TIniFile::EraseSection(std::string_view section) {
+  RemoveLines(section, nullptr);
+}
+
+void TIniFile::RemoveLines(std::string_view section, const std::string_view* key) {
+  const fs::path target = WriteTarget(path_);
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(target, ec))) return;
+  const std::string content = ReadForWrite(target);
+  const auto lines = SplitLines(content);
+
+  std::string out;
+  out.reserve(content.size());
+  bool inMatch = false;
+  bool removed = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    ParsedLine p = ParseLine(lines[i].text, i == 0);
+    if (p.kind == LineKind::Section) inMatch = NamesEqual(p.name, section);
+    bool drop =
+        inMatch && (key == nullptr || (p.kind == LineKind::Entry && NamesEqual(p.name, *key)));
+    if (drop) {
+      removed = true;
+      continue;
+    }
+    out.append(lines[i].text);
+    out.append(lines[i].eol);
+  }
+  if (!removed) return;
+  if (int err = fileio::ReplaceFileContent(target, out); err != 0) {
+    throw lyrano::FileError("Cannot create file \"" + target.string() + "\". " +
+                            fileio::SystemErrorText(err));
+  }
+  loaded_ = false;
 }

@@ -61,6 +61,17 @@ class TIniFile {
   void WriteInteger(std::string_view section, std::string_view key, int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
+  // Removes every entry of Key in every section of that name, or every section
+  // of that name with all its lines (comments included), and writes the file
+  // at once; every other line is kept byte for byte. Nothing to remove writes
+  // nothing. Throws lyrano::FileError as WriteString does.
+  void DeleteKey(std::string_view section, std::string_view key);
+  void EraseSection(std::string_view section);
+
+  // Whether two section or key names are the same name: ASCII letters compared
+  // without regard to case, every other character exactly.
+  static bool SameName(std::string_view a, std::string_view b);
+
  private:
   struct Entry {
     std::string key;
@@ -72,6 +83,9 @@ class TIniFile {
   };
 
   void Refresh() const;
+  // Rewrites the file without the entries of `key` in sections named `section`,
+  // or without those sections whole when `key` is null.
+  void RemoveLines(std::string_view section, const std::string_view* key);
   const std::string* Find(std::string_view section, std::string_view key) const;
 
   std::filesystem::path path_;

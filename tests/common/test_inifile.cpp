@@ -263,3 +263,51 @@ TEST(IniFileWrite, KeepsPermissionsAndFollowsLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(IniFileDelete, RemovesEveryMatchAndKeepsOtherLinesByteForByte) {
+  TempDir dir;
+  const auto file = dir / "r.ini";
+  WriteFile(file,
+            "; head\r\n"
+            "[A\\B]\r\n"
+            "k=1\r\n"
+            "K = 2\r\n"
+            "other=3\r\n"
+            "[c]\n"
+            "k=kept\n"
+            "[a\\b]\r\n"
+            "k=again\r\n"
+            "; a comment inside\r\n"
+            "[D]\r\n"
+            "x=y");
+  TIniFile ini(file);
+  ini.DeleteKey("a\\b", "k");
+  EXPECT_EQ(
+      ReadFile(file),
+      "; head\r\n[A\\B]\r\nother=3\r\n[c]\nk=kept\n[a\\b]\r\n; a comment inside\r\n[D]\r\nx=y");
+  EXPECT_FALSE(ini.ValueExists("A\\B", "k"));
+  ini.EraseSection("A\\b");
+  EXPECT_EQ(ReadFile(file), "; head\r\n[c]\nk=kept\n[D]\r\nx=y");
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"c", "D"}));
+}
+
+TEST(IniFileDelete, NothingToRemoveWritesNothing) {
+  TempDir dir;
+  TIniFile missing(dir / "none.ini");
+  missing.DeleteKey("s", "k");
+  missing.EraseSection("s");
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
+
+  const auto file = dir / "ro.ini";
+  WriteFile(file, "[s]\nk=v\n");
+  const auto before = std::filesystem::last_write_time(file);
+  TIniFile ini(file);
+  ini.DeleteKey("s", "other");
+  ini.EraseSection("t");
+  EXPECT_EQ(std::filesystem::last_write_time(file), before);
+  EXPECT_EQ(ReadFile(file), "[s]\nk=v\n");
+}
+
+}  // namespace
