@@ -16,7 +16,8 @@
 #include "playback/BASS.h"
 
 struct TPlayerState {
-  std::string AppDir;         // program folder with its trailing "/", local code page
+  std::string AppDir;   // program folder with its trailing "/", local code page
+  std::string UserDir;  // folder of Main.ini and playlist.txt, trailing "/": AppDir when writable
   std::string CurrentSkin;    // skin folder name under AppDir + "data/"
   int32_t SkinIndex = -1;     // CurrentSkin's position in the skin combo box, -1 if absent
   int32_t FormMaxHeight = 0;  // expanded height, from the skin layout

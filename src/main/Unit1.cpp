@@ -21,16 +21,20 @@
 #include "common/IniFile.h"
 #include "common/codepage.h"
 #include "common/funPub.h"
+#include "fileass/DesktopAssociation.h"
 #include "main/TaskbarEntry.h"
 #include "main/UiText.h"
+#include "main/UserFolder.h"
 #include "main/controls/RzBmpButton.h"
 #include "online/RuleWorker.h"
 #include "skins/SkinCatalogue.h"
 #include "skins/engine/SkinForm.h"
 #include "tags/TitleFromTags.h"
 
-TForm1::TForm1(std::string appDir, std::vector<std::string> args) : args_(std::move(args)) {
+TForm1::TForm1(std::string appDir, std::vector<std::string> args, std::string userDir)
+    : args_(std::move(args)) {
   state_.AppDir = std::move(appDir);
+  state_.UserDir = userDir.empty() ? UserFolder(state_.AppDir) : std::move(userDir);
   setObjectName("Form1");
   CreateSkinForm();
   BuildLayout();
@@ -92,7 +96,7 @@ void TForm1::ShowError(const std::string& text) {
 void TForm1::FormCreate() {
   namespace fs = std::filesystem;
   std::string& appDir = state_.AppDir;
-  MainIni = std::make_unique<TIniFile>(cp::AnsiToPath(appDir + "Main.ini"));
+  MainIni = std::make_unique<TIniFile>(cp::AnsiToPath(state_.UserDir + "Main.ini"));
   state_.CurrentSkin =
       MainIni->ReadString(skins::kSkinSection, skins::kSkinKey, skins::kDefaultSkin);
 
@@ -137,10 +141,11 @@ void TForm1::FormCreate() {
 
   state_.Lyrics.Clear();
   RzBmpButton3->hide();
+  SetUpAssociation();
 
   try {
     SeedPlaylist();
-    LoadPlaylist(appDir + "playlist.txt");
+    LoadPlaylist(state_.UserDir + "playlist.txt");
   } catch (const std::exception& e) {
     startupErrors_.push_back(e.what());
   }
@@ -333,6 +338,8 @@ void TForm1::ConnectHandlers() {
 
   connect(spSkinCheckBox1, &QCheckBox::clicked, this,
           [this] { Guarded([this] { spSkinCheckBox1Click(); }); });
+  connect(spSkinCheckBox2, &QCheckBox::clicked, this,
+          [this] { Guarded([this] { spSkinCheckBox2Click(); }); });
   connect(spSkinButton1, &QPushButton::clicked, this,
           [this] { Guarded([this] { spSkinButton1Click(); }); });
   connect(spSkinComboBox1, &QComboBox::currentIndexChanged, this,

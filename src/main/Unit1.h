@@ -8,7 +8,8 @@
 // Unit1Playback.cpp (streams, play order, the tick), Unit1Playlist.cpp
 // (playlist files and commands), Unit1Skin.cpp (skins, heights, transparency),
 // Unit1Search.cpp (search box and search list), Unit1Desktop.cpp (second
-// launches, media controls, the place on the screen).
+// launches, media controls, the place on the screen), Unit1Association.cpp
+// (the file association check box).
 //
 // Window's thread only; the engine's end notification and the worker reach it
 // through queued calls.
@@ -40,6 +41,9 @@ class QTimer;
 class TAppInstances;
 class TFlatGauge;
 class TIniFile;
+namespace fileass {
+class TDesktopAssociation;
+}
 class TRuleWorker;
 class TRzBmpButton;
 class TSkinImage;
@@ -52,10 +56,11 @@ class TForm1 : public QWidget {
 
  public:
   // `appDir` is the program folder with its trailing "/" (local code page);
-  // `args` the command-line arguments after the program name (local code page).
-  // Runs the whole start-up (FormCreate); the loop timers start with the event
-  // loop.
-  TForm1(std::string appDir, std::vector<std::string> args);
+  // `args` the command-line arguments after the program name (local code page);
+  // `userDir` the folder of Main.ini and playlist.txt, chosen by UserFolder
+  // when empty. Runs the whole start-up (FormCreate); the loop timers start
+  // with the event loop.
+  TForm1(std::string appDir, std::vector<std::string> args, std::string userDir = {});
   ~TForm1() override;
 
   TPlayerState& State() { return state_; }
@@ -138,6 +143,10 @@ class TForm1 : public QWidget {
   void CentreOnScreen();
   void KeepOnScreen();
 
+  // Unit1Association.cpp: the file association check box.
+  void SetUpAssociation();
+  void spSkinCheckBox2Click();
+
   // Unit1Layout.cpp
   void BuildLayout();
   void BuildMenus();
@@ -214,6 +223,7 @@ class TForm1 : public QWidget {
   std::vector<std::string> args_;
   std::unique_ptr<TIniFile> MainIni;
   std::unique_ptr<TRuleWorker> BMDThread1;
+  std::unique_ptr<fileass::TDesktopAssociation> association_;
   TListBackBitmaps listBack_;
   playseq::TAdvanceGuard advanceGuard_;
   bool taskbarShown_ = true;

@@ -36,7 +36,7 @@ void TForm1::SeedPlaylist() {
   // A first start copies the default list; an existing playlist.txt, even an
   // empty one, is never replaced. A failed copy is not reported.
   std::error_code ec;
-  fs::path target = cp::AnsiToPath(state_.AppDir + "playlist.txt");
+  fs::path target = cp::AnsiToPath(state_.UserDir + "playlist.txt");
   if (fs::exists(target, ec)) return;
   fs::copy_file(cp::AnsiToPath(state_.AppDir + "data/default.txt"), target,
                 fs::copy_options::skip_existing, ec);

@@ -88,6 +88,9 @@ void WindowTest::SetUp() {
   setenv("LYRANO_RULE_URL", server_->url("/rules.html").c_str(), 1);
   setenv("LYRANO_SITE_URL", server_->base().c_str(), 1);
   setenv("LYRANO_LYRIC_URL", server_->base().c_str(), 1);
+  // The association writes the user's desktop files: keep them in the folder.
+  setenv("XDG_CONFIG_HOME", (Dir() / "xdg-config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (Dir() / "xdg-data").c_str(), 1);
   fs::create_directories(Data());
   watcher_ = new QTimer;
   watcher_->setInterval(10);
@@ -106,6 +109,8 @@ void WindowTest::TearDown() {
   unsetenv("LYRANO_RULE_URL");
   unsetenv("LYRANO_SITE_URL");
   unsetenv("LYRANO_LYRIC_URL");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
 }
 
 std::string WindowTest::AppDir() const {
@@ -114,7 +119,7 @@ std::string WindowTest::AppDir() const {
 
 void WindowTest::Start(std::vector<std::string> args, bool makeDefaultSkin) {
   if (makeDefaultSkin && !fs::exists(Data() / "skin")) MakeSkin(Data() / "skin", {});
-  form_ = std::make_unique<TForm1>(AppDir(), std::move(args));
+  form_ = std::make_unique<TForm1>(AppDir(), std::move(args), userDir);
   events.push_back("caption:" + form_->windowTitle().toStdString());
   QObject::connect(form_.get(), &QWidget::windowTitleChanged, form_.get(),
                    [this](const QString& t) { events.push_back("caption:" + t.toStdString()); });

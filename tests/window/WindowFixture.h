@@ -52,6 +52,10 @@ class WindowTest : public testing::Test {
   std::string AppDir() const;  // local code page, trailing '/'
   std::filesystem::path Data() const { return dir_.path() / "data"; }
 
+  // The folder of Main.ini and playlist.txt (local code page, trailing '/');
+  // empty lets the player choose. Set before Start().
+  std::string userDir;
+
   // The rule page the worker reads; set before Start().
   std::string rulePage = CompleteRulePage();
   int ruleStatus = 200;
