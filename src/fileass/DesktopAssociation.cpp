@@ -107,7 +107,12 @@ void WriteBackup(TIniFile& ini, std::string_view mime, const mimeapps::TDefaultB
   ini.WriteString(mime, "EarlierValue", b.EarlierValue);
 }
 
-void WriteDesktopEntry(const reg::TRegistryStore& r, const TDesktopPlaces& places) {
+// The entry follows our file types: written while one has an open command;
+// when none has, an entry that was there before ours comes back, or ours goes,
+// so a type without a default is not left to us by the desktop's fallback.
+void ApplyDesktopEntry(const reg::TRegistryStore& r, const TDesktopPlaces& places,
+                       TIniFile& defaults) {
+  const fs::path file = places.Applications / kDesktopId;
   for (const THandledType& t : kHandledTypes) {
     auto command = OpenCommandOf(r, t.Extension);
     if (!command) continue;
@@ -115,11 +120,28 @@ void WriteDesktopEntry(const reg::TRegistryStore& r, const TDesktopPlaces& place
         r.ReadValue(THive::ClassesRoot, FileType(t.Extension) + "\\DefaultIcon", "").value_or(""));
     std::string text = DesktopEntryText(cp::AnsiToUtf8(ProgramOfCommand(*command)),
                                         cp::AnsiToUtf8(cp::PathToAnsi(icon)));
-    const fs::path file = places.Applications / kDesktopId;
     TTextFile now = ReadTextFile(file);
-    if (!now.Exists || now.Text != text) WriteTextFile(file, text);
+    if (now.Exists && now.Text == text) return;
+    if (!defaults.SectionExists(kDesktopId)) {
+      std::error_code ec;
+      fs::create_directories(places.EarlierEntry.parent_path(), ec);
+      if (now.Exists) fileio::ReplaceFile(places.EarlierEntry, now.Text);
+      defaults.WriteBool(kDesktopId, "Existed", now.Exists);
+    }
+    WriteTextFile(file, text);
     return;
   }
+  if (!defaults.SectionExists(kDesktopId)) return;
+  std::error_code ec;
+  TTextFile earlier = ReadTextFile(places.EarlierEntry);
+  if (defaults.ReadBool(kDesktopId, "Existed", false) && earlier.Exists) {
+    WriteTextFile(file, earlier.Text);
+    fs::remove(places.EarlierEntry, ec);
+  } else if (fs::remove(file, ec); ec) {
+    throw lyrano::FileError("Cannot delete file \"" + cp::PathToAnsi(file) + "\". " +
+                            fileio::SystemErrorText(ec.value()));
+  }
+  defaults.EraseSection(kDesktopId);
 }
 
 }  // namespace
@@ -131,6 +153,7 @@ TDesktopPlaces TDesktopPlaces::FromEnvironment() {
   p.MimeAppsList = config / "mimeapps.list";
   p.Registry = config / "lyrano" / "registry.ini";
   p.Defaults = config / "lyrano" / "defaults.ini";
+  p.EarlierEntry = config / "lyrano" / "lyrano.desktop.earlier";
   return p;
 }
 
@@ -175,11 +198,11 @@ std::string DesktopEntryText(std::string_view program, std::string_view icon) {
 }
 
 void ApplyAssociationToDesktop(const reg::TRegistryStore& r, const TDesktopPlaces& places) {
-  WriteDesktopEntry(r, places);
+  TIniFile defaults(places.Defaults);
+  ApplyDesktopEntry(r, places, defaults);
 
   const TTextFile list = ReadTextFile(places.MimeAppsList);
   std::string text = list.Text;
-  TIniFile defaults(places.Defaults);
   std::vector<std::string> restored;
   for (const THandledType& t : kHandledTypes) {
     const bool ours = EffectiveFileType(r, t.Extension) == FileType(t.Extension) &&

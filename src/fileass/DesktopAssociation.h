@@ -3,6 +3,7 @@
 // line with it:
 //   - while a file type of ours has an open command, the desktop entry
 //     lyrano.desktop in the user's applications folder starts that program;
+//     once none has, the entry it replaced comes back (or it goes);
 //   - while an extension's effective file type is ours (the user's Explorer
 //     choice when there is one, else the extension key's default), the entry
 //     is the default application of the extension's media type in the user's
@@ -38,6 +39,7 @@ struct TDesktopPlaces {
   std::filesystem::path MimeAppsList;  // $XDG_CONFIG_HOME/mimeapps.list
   std::filesystem::path Registry;      // $XDG_CONFIG_HOME/lyrano/registry.ini
   std::filesystem::path Defaults;      // $XDG_CONFIG_HOME/lyrano/defaults.ini: earlier defaults
+  std::filesystem::path EarlierEntry;  // .../lyrano/lyrano.desktop.earlier: an entry ours replaced
   static TDesktopPlaces FromEnvironment();
 };
 

@@ -38,8 +38,12 @@ void TForm1::SeedPlaylist() {
   std::error_code ec;
   fs::path target = cp::AnsiToPath(state_.UserDir + "playlist.txt");
   if (fs::exists(target, ec)) return;
-  fs::copy_file(cp::AnsiToPath(state_.AppDir + "data/default.txt"), target,
-                fs::copy_options::skip_existing, ec);
+  // The copy is the user's to edit, even of a default list installed read-only.
+  if (fs::copy_file(cp::AnsiToPath(state_.AppDir + "data/default.txt"), target,
+                    fs::copy_options::skip_existing, ec)) {
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
+  }
 }
 
 void TForm1::LoadPlaylist(const std::string& fileName) {

@@ -310,6 +310,7 @@ TEST_P(AssociationTable, HivesAndDesktopAfterEachCase) {
   places.MimeAppsList = dir / "config" / "mimeapps.list";
   places.Registry = dir / "config" / "lyrano" / "registry.ini";
   places.Defaults = dir / "config" / "lyrano" / "defaults.ini";
+  places.EarlierEntry = dir / "config" / "lyrano" / "lyrano.desktop.earlier";
   fs::create_directories(places.Registry.parent_path());
   if (row.registry) testsupport::WriteFile(places.Registry, *row.registry);
   if (row.mimeapps) testsupport::WriteFile(places.MimeAppsList, *row.mimeapps);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "common/IniFile.h"
 #include "common/errors.h"
 #include "fileass/DesktopAssociation.h"
 #include "fileass/FileAss.h"
@@ -41,6 +42,7 @@ class DesktopNotice : public testing::Test {
     places.MimeAppsList = dir / "config" / "mimeapps.list";
     places.Registry = dir / "config" / "lyrano" / "registry.ini";
     places.Defaults = dir / "config" / "lyrano" / "defaults.ini";
+    places.EarlierEntry = dir / "config" / "lyrano" / "lyrano.desktop.earlier";
     fs::create_directories(dir / "config");
   }
   void Claim(const std::string& program, bool on = true) {
@@ -69,6 +71,24 @@ TEST_F(DesktopNotice, EntryFollowsTheProgramAndItsFolderIcon) {
   EXPECT_NE(Entry().find("\nIcon=lyrano\n"), std::string::npos);
 }
 
+TEST_F(DesktopNotice, ReleaseGivesBackTheEntryOursReplacedOrRemovesOurs) {
+  Claim("/opt/lyrano/lyrano");
+  ASSERT_TRUE(fs::exists(places.Applications / "lyrano.desktop"));
+  Claim("/opt/lyrano/lyrano", false);
+  // No entry is left for the desktop to fall back on for a type without a default.
+  EXPECT_FALSE(fs::exists(places.Applications / "lyrano.desktop"));
+
+  // An entry installed into the user's own prefix is replaced and comes back.
+  const std::string installed = "[Desktop Entry]\nType=Application\nName=Lyrano\nExec=lyrano %f\n";
+  WriteFile(places.Applications / "lyrano.desktop", installed);
+  Claim("/opt/lyrano/lyrano");
+  Claim("/moved/lyrano");  // a later claim keeps what was there first
+  EXPECT_NE(Entry().find("Exec=/moved/lyrano %f"), std::string::npos);
+  Claim("/moved/lyrano", false);
+  EXPECT_EQ(Entry(), installed);
+  EXPECT_FALSE(fs::exists(places.EarlierEntry));
+}
+
 TEST_F(DesktopNotice, LinkedListStaysALinkAndComesBackWhole) {
   const std::string list = "[Default Applications]\naudio/mpeg=player.desktop\n";
   WriteFile(dir / "dotfiles.list", list);
@@ -90,7 +110,7 @@ TEST_F(DesktopNotice, AListThatCannotBeReadIsNeverOverwritten) {
   Claim("/opt/lyrano/lyrano");
   EXPECT_TRUE(fs::is_directory(places.MimeAppsList));
   EXPECT_EQ(registry.ReadValue(reg::THive::ClassesRoot, ".mp3", ""), "LyranoAssType.mp3");
-  EXPECT_FALSE(fs::exists(places.Defaults));
+  EXPECT_FALSE(TIniFile(places.Defaults).SectionExists("audio/mpeg"));
 }
 
 }  // namespace

@@ -91,6 +91,9 @@ TEST(Install, ReadOnlyProgramFolderKeepsFilesInTheUsersFolder) {
   EXPECT_EQ(ReadFile(user / "playlist.txt"),
             ReadFile(prefix / "lib" / "lyrano" / "data" / "default.txt"));
   EXPECT_FALSE(fs::exists(prefix / "lib" / "lyrano" / "playlist.txt"));
+  // The seeded copy of the read-only default list can be edited.
+  EXPECT_NE(fs::status(user / "playlist.txt").permissions() & fs::perms::owner_write,
+            fs::perms::none);
 }
 
 }  // namespace
