@@ -42,7 +42,7 @@ TTextFile ReadTextFile(const fs::path& path) {
                           fileio::SystemErrorText(r.Error != 0 ? r.Error : EISDIR));
 }
 
-// The file a write replaces: a link's target, so a linked-in file stays linked.
+// The file a link points at, so a linked-in file stays linked.
 fs::path Target(const fs::path& path) {
   std::error_code ec;
   if (fs::is_symlink(fs::symlink_status(path, ec))) {
@@ -55,7 +55,10 @@ fs::path Target(const fs::path& path) {
 void WriteTextFile(const fs::path& path, std::string_view text) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
-  fileio::ReplaceFile(Target(path), text);
+  if (int err = fileio::ReplaceFileContent(path, text); err != 0) {
+    throw lyrano::FileError("Cannot create file \"" + cp::PathToAnsi(path) + "\". " +
+                            fileio::SystemErrorText(err));
+  }
 }
 
 // The program of an open command: "\"<program>\" \"%1\"" or "<program> ...".
@@ -123,9 +126,7 @@ void ApplyDesktopEntry(const reg::TRegistryStore& r, const TDesktopPlaces& place
     TTextFile now = ReadTextFile(file);
     if (now.Exists && now.Text == text) return;
     if (!defaults.SectionExists(kDesktopId)) {
-      std::error_code ec;
-      fs::create_directories(places.EarlierEntry.parent_path(), ec);
-      if (now.Exists) fileio::ReplaceFile(places.EarlierEntry, now.Text);
+      if (now.Exists) WriteTextFile(places.EarlierEntry, now.Text);
       defaults.WriteBool(kDesktopId, "Existed", now.Exists);
     }
     WriteTextFile(file, text);
