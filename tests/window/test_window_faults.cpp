@@ -446,7 +446,7 @@ TEST_F(WindowBadSkin, CorruptBitmap) {
   StartWithPicture("playup.bmp", "BM" + std::string(200, '\xff'));
 }
 
-TEST_F(WindowBadSkin, PictureOfThirtyThousandPixelsSquare) {
+TEST_F(WindowBadSkin, PictureOfTwentyThousandPixelsSquare) {
   // 400 million pixels: decoding it would take gigabytes.
   StartWithPicture("LogoBack.png", HugePng(20000));
 }
