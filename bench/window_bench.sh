@@ -116,6 +116,11 @@ launch() {
   mkdir -p "$dir/prog" "$dir/home/.config" "$dir/home/.cache" "$dir/home/.local/share" "$dir/runtime"
   chmod 700 "$dir/runtime"
   cp "$lyrano" "$dir/prog/lyrano"
+  # The engine and HTTP client modules live beside the program.
+  local module
+  for module in "$(dirname "$lyrano")"/lyrano-*.so; do
+    [ ! -e "$module" ] || cp "$module" "$dir/prog/"
+  done
   cp -r "$data" "$dir/prog/data"
   [ -z "$playlist" ] || cp "$playlist" "$dir/prog/playlist.txt"
 

@@ -1,11 +1,10 @@
 #include "common/funPub.h"
 
-#include <curl/curl.h>
-
 #include <cmath>
 #include <limits>
 #include <memory>
 
+#include "common/WebModule.h"
 #include "common/errors.h"
 
 namespace funPub {
@@ -139,13 +138,6 @@ std::string UrlEncode(std::string_view bytes) {
 
 namespace {
 
-struct UrlDeleter {
-  void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-struct CurlStringDeleter {
-  void operator()(char* s) const { curl_free(s); }
-};
-
 // Percent-encodes what may not stand in an address: blanks and controls,
 // non-ASCII bytes and the characters RFC 1738 calls unsafe. '%' stays, so
 // existing escapes survive.
@@ -189,23 +181,15 @@ bool HasWebScheme(std::string_view url) {
 std::string CombineUrl(std::string_view base, std::string_view relative) {
   const std::string b = EncodeUnsafe(Trim(base));
   const std::string r = EncodeUnsafe(Trim(relative));
-  std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
-  if (!url || curl_url_set(url.get(), CURLUPART_URL, b.c_str(), 0) != CURLUE_OK) return {};
   std::string result;
   if (r.empty() || r[0] == '#') {
     // The URL API drops the last path segment for these; the base itself (with
     // the new fragment, if any) is the answer, normalised like any other.
-    std::unique_ptr<char, CurlStringDeleter> text;
-    char* raw = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_URL, &raw, 0) != CURLUE_OK) return {};
-    text.reset(raw);
-    result = std::string(WithoutFragment(text.get())) + r;
-  } else {
-    if (curl_url_set(url.get(), CURLUPART_URL, r.c_str(), 0) != CURLUE_OK) return {};
-    char* raw = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_URL, &raw, 0) != CURLUE_OK) return {};
-    std::unique_ptr<char, CurlStringDeleter> text(raw);
-    result = text.get();
+    std::string canonical;
+    if (!web::Resolve(b, {}, canonical)) return {};
+    result = std::string(WithoutFragment(canonical)) + r;
+  } else if (!web::Resolve(b, r, result)) {
+    return {};
   }
   // The URL API also resolves file: and other schemes; only web addresses are
   // a page's links.

@@ -123,8 +123,9 @@ void TForm1::FormCreate() {
   std::error_code ec;
   spSkinButton1->setEnabled(fs::is_regular_file(cp::AnsiToPath(appDir + "ktv.exe"), ec));
 
-  // Our engine needs no window handle.
-  BASS_Init(-1, 44100, 0, nullptr, nullptr);
+  // Our engine needs no window handle. It loads on first need, not here: the
+  // window opens without the decoders and the sound library.
+  BASS_InitDeferred(-1, 44100, 0, nullptr, nullptr);
 
   playlistBox_ =
       new TCnScroolStoreBox(spSkinTabSheet1, spSkinScrollBar1, &listBack_, spSkinPopupMenu1);
@@ -158,6 +159,8 @@ void TForm1::StartLoopTimers() {
   if (closing_) return;
   Timer1->start();
   Timer3->start();
+  // A file to play at start: load the engine now, while the rule page loads.
+  if (!state_.StartupFile.empty()) BASS_Preload();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,4 +1,4 @@
-// Page fetching. FetchPage is a blocking GET on a fresh libcurl handle: 3000 ms
+// Page fetching. FetchPage is a blocking GET on a fresh HTTP client handle: 3000 ms
 // for each network wait and kTotalLimitMs for the whole fetch (redirects
 // included, so a site that sends a byte every 2 s cannot hold a caller for
 // ever), at most 15 redirects, cookies kept within the call, gzip/deflate and
@@ -8,6 +8,9 @@
 // fails, so a hostile page can neither read local files nor exhaust memory.
 // A page that is well-formed UTF-8 is returned in the local code page; any other
 // page is returned byte for byte.
+//
+// The HTTP client is a module loaded by the first fetch (common/WebModule); one
+// that cannot be loaded makes every fetch fail like an unreachable address.
 //
 // Thread-safe: calls share nothing and may overlap (worker thread and window).
 #pragma once

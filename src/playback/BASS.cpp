@@ -1,32 +1,56 @@
-// The BASS operations over the engine in playback/audio. Each function checks
-// its arguments, finds the stream and forwards; nothing here blocks except the
-// opens, Free (which joins the stream's decoder thread) and RemoveSync (which
-// waits for a procedure already running).
+// The BASS operations: arguments are checked here, then forwarded to the
+// audio engine module (playback/audio), which is loaded on first need. Only
+// BASS_Init and the stream opens need the engine and so load it; every call on
+// a handle answers "unknown handle" while it is not loaded, since only the
+// engine issues handles. A module that cannot be loaded makes BASS_Init and
+// every open fail with the reason in BASS_ErrorText, as a missing output
+// device would.
 #include "playback/BASS.h"
 
 #include <cmath>
 #include <string>
 
-#include "playback/audio/Engine.h"
+#include "common/LazyModule.h"
+#include "playback/audio/EngineTable.h"
 
-using lyrano::audio::Engine;
-using lyrano::audio::PlayState;
-using lyrano::audio::Source;
+using lyrano::audio::EngineTable;
 
 namespace {
 
-thread_local std::string gLastError;
+lazymod::LazyModule& Module() {
+  static lazymod::LazyModule module(lyrano::audio::kEngineModuleFile, lyrano::audio::kEngineEntry,
+                                    lyrano::audio::kEngineTableVersion);
+  return module;
+}
+
+// The reason of this thread's last failure comes either from the checks here
+// (and the module's loading) or from the engine.
+thread_local std::string gOwnError;
+thread_local bool gEngineHasError = false;
 
 BOOL Fail(std::string why) {
-  gLastError = std::move(why);
+  gOwnError = std::move(why);
+  gEngineHasError = false;
   return 0;
 }
 
-DWORD Open(const Source& source) {
-  std::string error;
-  DWORD handle = Engine::Get().CreateStream(source, &error);
-  gLastError = handle == 0 ? error : std::string();
-  return handle;
+// The engine for a call that needs it: loads it, or waits for a load under way.
+const EngineTable* Need() {
+  auto* table = static_cast<const EngineTable*>(Module().Get());
+  if (table == nullptr) Fail("the audio engine cannot be loaded: " + Module().Error());
+  return table;
+}
+
+// The engine if it is loaded; a call on a handle never loads it.
+const EngineTable* Loaded() {
+  return static_cast<const EngineTable*>(Module().IfLoaded());
+}
+
+// The reason of an engine call's failure is the engine's from now on.
+template <typename T>
+T Forwarded(T result) {
+  gEngineHasError = true;
+  return result;
 }
 
 }  // namespace
@@ -34,10 +58,19 @@ DWORD Open(const Source& source) {
 extern "C" {
 
 BOOL BASS_Init(int device, DWORD freq, DWORD /*flags*/, HWND /*win*/, const void* /*clsid*/) {
-  std::string error;
-  if (!Engine::Get().Init(device, freq, &error)) return Fail(error);
-  gLastError.clear();
-  return 1;
+  const EngineTable* e = Need();
+  return e == nullptr ? 0 : Forwarded(e->Init(device, freq));
+}
+
+void BASS_InitDeferred(int device, DWORD freq, DWORD /*flags*/, HWND /*win*/,
+                       const void* /*clsid*/) {
+  Module().AfterLoad([device, freq](const void* table) {
+    static_cast<const EngineTable*>(table)->Init(device, freq);
+  });
+}
+
+void BASS_Preload(void) {
+  Module().LoadInBackground();
 }
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
@@ -45,7 +78,8 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
   if (mem != 0) return Fail("streams from memory are not supported");
   if (offset != 0 || length != 0) return Fail("only whole files can be opened");
   if (file == nullptr) return Fail("no file name");
-  return Open(Source::FromAnsiPath(static_cast<const char*>(file)));
+  const EngineTable* e = Need();
+  return e == nullptr ? 0 : Forwarded(e->OpenFile(static_cast<const char*>(file)));
 }
 
 HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD /*flags*/, DOWNLOADPROC proc,
@@ -53,78 +87,76 @@ HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD /*flags*/, DOW
   if (offset != 0) return Fail("an address plays from its start only");
   if (proc != nullptr) return Fail("download procedures are not supported");
   if (url == nullptr) return Fail("no address");
-  return Open(Source::FromAnsiUrl(url));
+  const EngineTable* e = Need();
+  return e == nullptr ? 0 : Forwarded(e->OpenUrl(url));
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
-  return Engine::Get().Free(handle) ? 1 : 0;
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->Free(handle) : 0;
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
-  auto stream = Engine::Get().Find(handle);
-  return stream && stream->Play(restart != 0) ? 1 : 0;
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->Play(handle, restart) : 0;
 }
 
 BOOL BASS_ChannelPause(DWORD handle) {
-  auto stream = Engine::Get().Find(handle);
-  return stream && stream->Pause() ? 1 : 0;
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->Pause(handle) : 0;
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
-  auto stream = Engine::Get().Find(handle);
-  return stream && stream->Stop() ? 1 : 0;
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->Stop(handle) : 0;
 }
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
-  auto stream = Engine::Get().Find(handle);
-  if (!stream) return BASS_ACTIVE_STOPPED;
-  switch (stream->State()) {
-    case PlayState::Playing:
-      return stream->Stalled() ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
-    case PlayState::Paused:
-      return BASS_ACTIVE_PAUSED;
-    default:
-      return BASS_ACTIVE_STOPPED;
-  }
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->State(handle) : BASS_ACTIVE_STOPPED;
 }
 
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
-  auto stream = Engine::Get().Find(handle);
-  if (!stream || mode != BASS_POS_BYTE) return BASS_ERROR_VALUE;
-  return stream->Length().value_or(BASS_ERROR_VALUE);
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0 || mode != BASS_POS_BYTE) return BASS_ERROR_VALUE;
+  return e->Length(handle);
 }
 
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-  auto stream = Engine::Get().Find(handle);
-  if (!stream || mode != BASS_POS_BYTE) return BASS_ERROR_VALUE;
-  return stream->Position();
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0 || mode != BASS_POS_BYTE) return BASS_ERROR_VALUE;
+  return e->Position(handle);
 }
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
-  if (!Engine::Get().Find(handle)) return -1.0;
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0 || !e->Exists(handle)) return -1.0;
   // Signed, so the error value (all bits set) comes out as a tiny negative time
   // rather than millions of years.
-  return static_cast<double>(static_cast<int64_t>(pos)) / lyrano::audio::kBytesPerSecond;
+  return static_cast<double>(static_cast<int64_t>(pos)) / lyrano::audio::kPcmBytesPerSecond;
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
   if (attrib != BASS_ATTRIB_VOL || std::isnan(value)) return 0;
-  auto stream = Engine::Get().Find(handle);
-  if (!stream) return 0;
-  stream->SetVolume(std::fmin(std::fmax(value, 0.0f), 1.0f));
-  return 1;
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0) return 0;
+  return e->SetVolume(handle, std::fmin(std::fmax(value, 0.0f), 1.0f));
 }
 
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC proc, void* user) {
-  return Engine::Get().SetSync(handle, type, proc, user);
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->SetSync(handle, type, proc, user) : 0;
 }
 
 BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync) {
-  return Engine::Get().RemoveSync(handle, sync) ? 1 : 0;
+  const EngineTable* e = Loaded();
+  return e != nullptr ? e->RemoveSync(handle, sync) : 0;
 }
 
 const char* BASS_ErrorText() {
-  return gLastError.c_str();
+  const EngineTable* e = Loaded();
+  if (gEngineHasError && e != nullptr) return e->ErrorText();
+  return gOwnError.c_str();
 }
 
 }  // extern "C"

@@ -40,9 +40,19 @@ constexpr QWORD BASS_ERROR_VALUE = ~QWORD{0};
 
 extern "C" {
 // Opens the default output device (device -1 only) at `freq` Hz stereo (44100
-// only). False when there is no output device or it is already open; every
-// open before a successful call fails.
+// only). False when there is no output device or it is already open, or when
+// the engine cannot be loaded; every open before a successful call fails.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void* clsid);
+
+// Our additions. The engine and its libraries are loaded on first need, not
+// with the program. BASS_InitDeferred returns at once: BASS_Init with these
+// arguments then runs right after the engine has loaded, before any other
+// call reaches it; for a caller that ignores BASS_Init's result. BASS_Preload
+// starts loading the engine on a thread of its own and returns at once. A
+// stream open (or BASS_Init) made meanwhile waits for the load; calls on
+// handles never load the engine.
+void BASS_InitDeferred(int device, DWORD freq, DWORD flags, HWND win, const void* clsid);
+void BASS_Preload(void);
 
 // A plain local file (never an FFmpeg protocol or device name), `file` being its
 // name in the local code page. Whole files only: `mem` true or a non-zero
