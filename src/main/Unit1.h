@@ -36,6 +36,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
+class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
 class TAppInstances;
@@ -192,6 +193,7 @@ class TForm1 : public QWidget {
   // Unit1Skin.cpp
   void CreateSkinForm();
   void SetUpTray();
+  void SetUpTrayIcon(QSystemTrayIcon* tray);
   void spTrayIcon1Cycle();
   bool RollUpState() const;
   void ToggleWindowHeight();

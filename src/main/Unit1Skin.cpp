@@ -26,6 +26,7 @@
 #include "skins/SkinCatalogue.h"
 #include "skins/SkinLayout.h"
 #include "skins/WindowHeight.h"
+#include "skins/engine/PictureReader.h"
 #include "skins/engine/SkinData.h"
 #include "skins/engine/SkinForm.h"
 
@@ -42,9 +43,8 @@ QImage LoadPicture(const std::string& path) {
   if (!in)
     throw lyrano::FileError("Cannot open file \"" + path + "\". No such file or readable file");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  QImage image;
-  if (!image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
-                          static_cast<int>(bytes.size())))
+  QImage image = skinpic::Decode(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (image.isNull())
     throw lyrano::Error("Invalid picture \"" + path + "\": the image cannot be decoded");
   return image;
 }
@@ -59,12 +59,9 @@ void TForm1::CreateSkinForm() {
 
 void TForm1::SetUpTray() {
   spDynamicSkinForm1->SetSystemMenu(spSkinPopupMenu3);
-  QSystemTrayIcon* tray = spDynamicSkinForm1->TrayIcon();
-  tray->setToolTip(ui::Text("Lyrano 有你更倾听!"));
-  tray->setContextMenu(spSkinPopupMenu4);
-  connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-    if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) spTrayIcon1Click();
-  });
+  // The tray icon itself comes after the first frame.
+  connect(spDynamicSkinForm1, &TspDynamicSkinForm::TrayCreated, this,
+          [this](QSystemTrayIcon* tray) { SetUpTrayIcon(tray); });
   // The tray menu has no parent window to inherit the skin from.
   spSkinData1->ApplyTo(spSkinPopupMenu4);
   connect(spSkinData1, &TspSkinData::SkinChanged, this,
@@ -73,12 +70,20 @@ void TForm1::SetUpTray() {
   spTrayIcon1Cycle();
 }
 
+void TForm1::SetUpTrayIcon(QSystemTrayIcon* tray) {
+  tray->setToolTip(ui::Text("Lyrano 有你更倾听!"));
+  tray->setContextMenu(spSkinPopupMenu4);
+  connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+    if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) spTrayIcon1Click();
+  });
+  if (!windowIcon().isNull()) tray->setIcon(windowIcon());
+}
+
 void TForm1::spTrayIcon1Cycle() {
-  QIcon icon(ui::FromAnsi(state_.AppDir + "data/lyrano.png"));
-  if (!icon.isNull()) {
-    setWindowIcon(icon);
-    spDynamicSkinForm1->TrayIcon()->setIcon(icon);
-  }
+  QImage picture = skinpic::ReadFile(ui::FromAnsi(state_.AppDir + "data/lyrano.png"));
+  QIcon icon = picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
+  // The tray takes the window's icon when it is made.
+  if (!icon.isNull()) setWindowIcon(icon);
 }
 
 bool TForm1::RollUpState() const {

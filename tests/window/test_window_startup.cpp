@@ -23,6 +23,33 @@ namespace {
 
 class WindowStartup : public wintest::WindowTest {};
 
+// Whether a file whose name contains `part` is mapped into this process.
+bool Mapped(const std::string& part) {
+  return testsupport::ReadFile("/proc/self/maps").find(part) != std::string::npos;
+}
+
+// The window comes up before the decoders, the sound library and the HTTP
+// client are loaded; the rule worker loads the client, the first play the engine.
+TEST_F(WindowStartup, OpensWithoutTheEngineOrTheHttpClientThenLoadsEachOnFirstNeed) {
+  fs::path song = Tone("first.mp3", 1.0, "First");
+  WritePlaylist({{"Row", "", 0, cp::PathToAnsi(song)}});
+  const char* engine[] = {"lyrano-audio.so", "libavcodec.so", "libavformat.so", "libSDL2"};
+  Start();
+  for (const char* lib : engine) EXPECT_FALSE(Mapped(lib)) << lib;
+  EXPECT_FALSE(Mapped("libcurl.so"));
+  // A skin of PNG and BMP pictures needs none of the image format plugins.
+  EXPECT_FALSE(Mapped("/imageformats/"));
+  EXPECT_FALSE(Mapped("lyrano-web.so"));
+
+  ASSERT_TRUE(WaitReady());
+  EXPECT_TRUE(Mapped("lyrano-web.so"));
+  for (const char* lib : engine) EXPECT_FALSE(Mapped(lib)) << lib;
+
+  DoubleClickRow(Form().PlaylistBox(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 5000));
+  for (const char* lib : engine) EXPECT_TRUE(Mapped(lib)) << lib;
+}
+
 TEST_F(WindowStartup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
   wintest::WriteText(Data() / "default.txt", G("歌一|歌手|12|\r\n歌二||0|\r\n"));
   Start();

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "common/codepage.h"
+#include "skins/engine/PictureReader.h"
 
 namespace {
 
@@ -41,7 +42,14 @@ QString CssSafe(QString s) {
 
 // Decodes a picture with a size check before the pixels are allocated.
 QImage ReadPicture(const QString& path, QString* why) {
-  QImageReader reader(path);
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded")
+                                   : QStringLiteral("is missing");
+    return {};
+  }
+  QImageReader reader(&file);
+  skinpic::PreferBuiltInDecoder(reader);
   if (!reader.canRead()) {
     *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded")
                                    : QStringLiteral("is missing");

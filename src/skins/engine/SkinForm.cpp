@@ -323,13 +323,11 @@ TspDynamicSkinForm::TspDynamicSkinForm(QWidget* form, TspSkinData* skinData)
   client_->setObjectName(QStringLiteral("spSkinClientArea"));
   caption_ = new TspCaptionBar(frame_, this, skin_);
 
-  tray_ = new QSystemTrayIcon(this);
-  tray_->setObjectName(QStringLiteral("spTrayIcon1"));
-
   size_ = QSize(std::clamp(form->width(), 1, kMaxWindowSide),
                 std::clamp(form->height(), CaptionHeight(), kMaxWindowSide));
   connect(skin_, &TspSkinData::SkinChanged, this, &TspDynamicSkinForm::ApplySkin);
   form->installEventFilter(this);
+  frame_->installEventFilter(this);
   ApplySkin();
   setAlphaBlendValue(254);
 }
@@ -485,7 +483,17 @@ bool TspDynamicSkinForm::TrayAvailable() const {
   return trayCheck_ ? trayCheck_() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+QSystemTrayIcon* TspDynamicSkinForm::TrayIcon() {
+  if (tray_ == nullptr) {
+    tray_ = new QSystemTrayIcon(this);
+    tray_->setObjectName(QStringLiteral("spTrayIcon1"));
+    emit TrayCreated(tray_);
+  }
+  return tray_;
+}
+
 void TspDynamicSkinForm::ShowTrayIfPossible() {
+  TrayIcon();
   if (tray_->icon().isNull() && form_) {
     QIcon icon = form_->windowIcon();
     if (icon.isNull()) icon = QApplication::windowIcon();
@@ -496,6 +504,13 @@ void TspDynamicSkinForm::ShowTrayIfPossible() {
 }
 
 bool TspDynamicSkinForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == frame_ && event->type() == QEvent::Paint && !framePainted_) {
+    // The tray comes after the first frame, once this paint is done.
+    framePainted_ = true;
+    QTimer::singleShot(0, this, [this] {
+      if (form_ && form_->isVisible()) ShowTrayIfPossible();
+    });
+  }
   if (watched != form_) return QObject::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::Resize:
@@ -520,10 +535,10 @@ bool TspDynamicSkinForm::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::WindowIconChange:
       caption_->update();
-      ShowTrayIfPossible();
+      if (tray_ != nullptr || framePainted_) ShowTrayIfPossible();
       break;
     case QEvent::Show:
-      ShowTrayIfPossible();
+      if (framePainted_) ShowTrayIfPossible();
       UpdateMenuStates();
       break;
     case QEvent::Hide:

@@ -90,11 +90,13 @@ class TspDynamicSkinForm : public QObject {
   QAction* MinimizeToTrayAction() const { return actTray_; }
   QAction* CloseAction() const { return actClose_; }
 
-  // The tray icon spTrayIcon1. The window sets its tool tip, icon and menu;
-  // until it has an icon it takes the form's window icon. It is shown with the
-  // window and stays shown (where the desktop has no tray nothing appears and
-  // the window goes on working).
-  QSystemTrayIcon* TrayIcon() const { return tray_; }
+  // The tray icon spTrayIcon1, made on first need: creating it opens the
+  // desktop-bus connection, which the window's first frame does not wait for.
+  // The window sets its tool tip, icon and menu when TrayCreated() tells it;
+  // until it has an icon it takes the form's window icon. It is shown once the
+  // window has painted its first frame and stays shown (where the desktop has
+  // no tray nothing appears and the window goes on working).
+  QSystemTrayIcon* TrayIcon();
 
   // Minimise: to the tray (hide the window) where the desktop has a tray;
   // where it has none the window is minimised normally, so it can be found
@@ -116,6 +118,8 @@ class TspDynamicSkinForm : public QObject {
   void RollUpChanged(bool rolledUp);
   // The window was hidden to the tray.
   void MinimizedToTray();
+  // The tray icon has just been made.
+  void TrayCreated(QSystemTrayIcon* tray);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -144,6 +148,7 @@ class TspDynamicSkinForm : public QObject {
   bool rolledUp_ = false;
   int alpha_ = 254;
   bool applyingSize_ = false;
+  bool framePainted_ = false;  // the window's first frame has been painted
 
   friend class TspCaptionBar;
 };
