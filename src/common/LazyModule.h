@@ -9,7 +9,7 @@
 // Where a module is looked for, first hit wins:
 //   1. the folder in LYRANO_MODULE_DIR, when set (and then only there);
 //   2. the program's own folder (the build folder, a copied program folder);
-//   3. the installed module folder (<libdir>/lyrano);
+//   3. the installed program folder (<prefix>/lib/lyrano);
 //   4. the build folder (tests and tools run from their own subfolders).
 //
 // Thread-safe. Get() loads on the calling thread, or waits for a load already
