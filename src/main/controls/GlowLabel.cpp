@@ -73,12 +73,22 @@ static void BlurAlpha(QImage& img, int radius) {
 }
 
 void TseXLabel::Rebuild() {
+  // The size is needed at once (the layout places the label); the picture only
+  // when painted, so start-up, which sets caption, font and both colours,
+  // renders it once, after the window is up.
   QFontMetrics fm(font());
   const int margin = blurSize_;
   QSize textSize(std::max(1, fm.horizontalAdvance(caption_)), fm.height());
   QSize size(textSize.width() + 2 * margin, textSize.height() + 2 * margin);
   if (size != this->size()) resize(size);
+  rendered_ = QImage();
+  update();
+}
 
+void TseXLabel::Render() {
+  QFontMetrics fm(font());
+  const int margin = blurSize_;
+  const QSize size = this->size();
   const qreal dpr = devicePixelRatioF();
   QImage glow(size * dpr, QImage::Format_ARGB32_Premultiplied);
   glow.setDevicePixelRatio(dpr);
@@ -104,10 +114,10 @@ void TseXLabel::Rebuild() {
     p.setPen(fontColor_);
     p.drawText(QPoint(margin, margin + fm.ascent()), caption_);
   }
-  update();
 }
 
 void TseXLabel::paintEvent(QPaintEvent*) {
+  if (rendered_.isNull()) Render();
   QPainter p(this);
   p.drawImage(0, 0, rendered_);
 }

@@ -25,11 +25,12 @@ class TseXLabel : public QWidget {
   void changeEvent(QEvent* e) override;
 
  private:
-  void Rebuild();
+  void Rebuild();  // new size now, new picture at the next paint
+  void Render();
 
   QString caption_;
   QColor fontColor_{Qt::white};
   QColor blurColor_{Qt::white};
   int blurSize_ = 3;
-  QImage rendered_;  // text and glow, redrawn only when something changes
+  QImage rendered_;  // text and glow; null until painted after a change
 };
