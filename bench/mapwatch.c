@@ -9,6 +9,8 @@
  *   pid P             the started program (left running; the caller stops it)
  *   window 0x...      the first ordinary (not override-redirect) window mapped
  *   map_ms T          exec to MapNotify, monotonic clock
+ *   map_cpu_ms T      CPU time the program had used by then (all threads;
+ *                     less sensitive to other load on the machine)
  * and with --ping (the window must list _NET_WM_PING in WM_PROTOCOLS):
  *   idle_ms T         exec to the start of the first span of --quiet-ms
  *                     (default 300) after the map in which the process used
@@ -199,6 +201,7 @@ int main(int argc, char** argv) {
     struct pollfd p = {fd, POLLIN, 0};
     poll(&p, 1, left > 100 ? 100 : (int)left + 1);
   }
+  double map_cpu = cpu_ms(pid);
   if (maps_file) {
     char path[64], buf[65536];
     snprintf(path, sizeof path, "/proc/%d/maps", (int)pid);
@@ -209,7 +212,7 @@ int main(int argc, char** argv) {
     if (in) fclose(in);
     if (out) fclose(out);
   }
-  printf("window 0x%x\nmap_ms %.1f\n", (unsigned)win, mapped - t0);
+  printf("window 0x%x\nmap_ms %.1f\nmap_cpu_ms %.1f\n", (unsigned)win, mapped - t0, map_cpu);
   fflush(stdout);
   if (!ping) return 0;
 
