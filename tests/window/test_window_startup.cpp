@@ -37,8 +37,6 @@ TEST_F(WindowStartup, OpensWithoutTheEngineOrTheHttpClientThenLoadsEachOnFirstNe
   Start();
   for (const char* lib : engine) EXPECT_FALSE(Mapped(lib)) << lib;
   EXPECT_FALSE(Mapped("libcurl.so"));
-  // A skin of PNG and BMP pictures needs none of the image format plugins.
-  EXPECT_FALSE(Mapped("/imageformats/"));
   EXPECT_FALSE(Mapped("lyrano-web.so"));
 
   ASSERT_TRUE(WaitReady());
