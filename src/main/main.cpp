@@ -16,17 +16,18 @@
 #include "main/Unit1.h"
 
 int main(int argc, char** argv) {
+  // The sound server may hold 100 ms of our sound (unless the user says
+  // otherwise): with its default for our small device buffer (12 ms) the
+  // output thread woke about 700 times a second while playing, with this
+  // once per buffer. Set while this is the only thread.
+  setenv("PULSE_LATENCY_MSEC", "100", 0);
+
   // Before any start-up work, even before the display is opened: a second
   // launch needs neither.
   const QString instanceName = instance::ServerName(instance::ExecutablePath(), geteuid());
   const std::vector<std::string> handed(argv + std::min(argc, 1), argv + argc);
   if (instance::HandOver(instanceName, handed) != instance::THandOver::NoInstance) return 0;
 
-  // The sound server may hold 100 ms of our sound (unless the user says
-  // otherwise): with its default for our small device buffer (12 ms) the
-  // output thread woke about 700 times a second while playing, with this
-  // once per buffer. Set while this is the only thread.
-  setenv("PULSE_LATENCY_MSEC", "100", 0);
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("Lyrano"));
   // Hidden to the tray, the window is not "the last window": quit on Closed.
