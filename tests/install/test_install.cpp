@@ -39,6 +39,9 @@ TEST(Install, ProgramFolderLinkDesktopEntryAndIcon) {
 
   const fs::path program = prefix / "lib" / "lyrano" / "lyrano";
   EXPECT_TRUE(fs::is_regular_file(program));
+  // The engine and the HTTP client, loaded on first need, beside the program.
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "lyrano" / "lyrano-audio.so"));
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "lyrano" / "lyrano-web.so"));
   EXPECT_EQ(ReadFile(prefix / "lib" / "lyrano" / "data" / "default.txt"),
             ReadFile(fs::path(LYRANO_SOURCE_DIR) / "data" / "default.txt"));
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "lyrano" / "data" / "skin" / "skin.ini"));
