@@ -49,6 +49,29 @@ std::string LyricAddress(std::string_view id) {
          ".lrc";
 }
 
+TLookupAnswer ReadLookupAnswer(std::string_view page, const TRuleValues& rules) {
+  TRegExpr re;
+  re.SetInputString(page);
+  std::string folder;
+  re.SetExpression("(?i)" + rules.encode);
+  if (re.Exec()) {
+    const std::string address = funPub::Trim(re.Match(1));
+    if (!address.empty()) folder = funPub::UrlDirectory(address);
+  }
+  std::string file;
+  re.SetExpression("(?i)" + rules.decode);
+  if (re.Exec()) file = funPub::Trim(re.Match(1));
+
+  TLookupAnswer answer;
+  re.SetExpression("(?i)" + rules.lrcid);
+  if (re.Exec()) {
+    std::string id = funPub::Trim(re.Match(1));
+    if (id != "0") answer.LyricId = std::move(id);
+  }
+  if (!folder.empty() && !file.empty()) answer.StreamAddress = folder + file;
+  return answer;
+}
+
 }  // namespace lyrics
 
 void FindSongAndLyric(std::string_view title, std::string_view singer, const TRuleValues& rules,
@@ -64,29 +87,13 @@ void FindSongAndLyric(std::string_view title, std::string_view singer, const TRu
       lyrics::LookupAddress(rules.boxurl, cleanTitle, cleanSinger, lyrics::FreshRandom());
   std::string page;
   if (!IEgetHttp::FetchPage(url, page, cancel)) return;
-
-  TRegExpr re;
-  re.SetInputString(page);
-  std::string folder;
-  re.SetExpression("(?i)" + rules.encode);
-  if (re.Exec()) {
-    const std::string address = funPub::Trim(re.Match(1));
-    if (!address.empty()) folder = funPub::UrlDirectory(address);
-  }
-  std::string file;
-  re.SetExpression("(?i)" + rules.decode);
-  if (re.Exec()) file = funPub::Trim(re.Match(1));
+  lyrics::TLookupAnswer answer = lyrics::ReadLookupAnswer(page, rules);
 
   std::string lrc;
-  re.SetExpression("(?i)" + rules.lrcid);
-  if (re.Exec()) {
-    const std::string id = funPub::Trim(re.Match(1));
-    if (id != "0") {
-      if (!IEgetHttp::FetchPage(lyrics::LyricAddress(id), lrc, cancel)) lrc.clear();
-    }
+  if (answer.LyricId) {
+    if (!IEgetHttp::FetchPage(lyrics::LyricAddress(*answer.LyricId), lrc, cancel)) lrc.clear();
   }
-
-  if (folder.empty() || file.empty()) return;
-  streamAddress = folder + file;
+  if (answer.StreamAddress.empty()) return;
+  streamAddress = std::move(answer.StreamAddress);
   lyricText = std::move(lrc);
 }

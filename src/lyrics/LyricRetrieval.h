@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,16 @@ std::string FormatRandom(double random);
 // "/bdlrc/" + id / 100 + "/" + id + ".lrc" after the lyric server's address.
 // Throws lyrano::ConvertError when `id` is not an integer.
 std::string LyricAddress(std::string_view id);
+
+// What a lookup answer says, read with the rule patterns encode, decode and
+// lrcid: the stream address (the folder of encode's address followed by
+// decode's file name; empty unless both were found) and the lyric number
+// as found (nullopt when the answer gave none or "0"; not checked here).
+struct TLookupAnswer {
+  std::string StreamAddress;
+  std::optional<std::string> LyricId;
+};
+TLookupAnswer ReadLookupAnswer(std::string_view page, const TRuleValues& rules);
 
 }  // namespace lyrics
 

@@ -21,6 +21,23 @@ std::string Captured(TRegExpr& re, const std::string& pattern) {
 
 }  // namespace
 
+TSongInformation ReadSongInformation(std::string_view answer, const TRuleValues& rules) {
+  TRegExpr re;
+  re.SetInputString(funPub::DecodeJsonEscapes(answer));
+  const std::string audio = Captured(re, rules.jsmp3);
+  const std::string xcode = Captured(re, rules.jsxcode);
+  TSongInformation info;
+  info.LyricUrl = funPub::Trim(Captured(re, rules.jslrc));
+  if (!info.LyricUrl.empty() && info.LyricUrl.front() == '/') {
+    info.LyricUrl = addresses::SiteUrl() + info.LyricUrl;
+  }
+  if (!audio.empty() && !xcode.empty()) {
+    static const std::string kXcode = "?xcode=";
+    info.StreamAddress = audio.find(kXcode) != std::string::npos ? audio : audio + kXcode + xcode;
+  }
+  return info;
+}
+
 void ResolveSong(int32_t songId, const TRuleValues& rules, std::string& streamAddress,
                  std::string& lyricText, const std::atomic<bool>* cancel) {
   streamAddress.clear();
@@ -32,22 +49,13 @@ void ResolveSong(int32_t songId, const TRuleValues& rules, std::string& streamAd
       "http://" + funPub::ReplaceAll(rules.jsurl, placeholder, std::to_string(songId));
   std::string answer;
   if (!IEgetHttp::FetchPage(url, answer, cancel)) return;
-  answer = funPub::DecodeJsonEscapes(answer);
-
-  TRegExpr re;
-  re.SetInputString(answer);
-  const std::string audio = Captured(re, rules.jsmp3);
-  const std::string xcode = Captured(re, rules.jsxcode);
-  std::string lyricUrl = funPub::Trim(Captured(re, rules.jslrc));
+  TSongInformation info = ReadSongInformation(answer, rules);
 
   std::string lyrics;
-  if (!lyricUrl.empty()) {
-    if (lyricUrl.front() == '/') lyricUrl = addresses::SiteUrl() + lyricUrl;
-    if (!IEgetHttp::FetchPage(lyricUrl, lyrics, cancel)) lyrics.clear();
+  if (!info.LyricUrl.empty() && !IEgetHttp::FetchPage(info.LyricUrl, lyrics, cancel)) {
+    lyrics.clear();
   }
-
-  if (audio.empty() || xcode.empty()) return;
-  static const std::string kXcode = "?xcode=";
-  streamAddress = audio.find(kXcode) != std::string::npos ? audio : audio + kXcode + xcode;
+  if (info.StreamAddress.empty()) return;
+  streamAddress = std::move(info.StreamAddress);
   lyricText = std::move(lyrics);
 }

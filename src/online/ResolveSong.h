@@ -10,8 +10,19 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "online/RuleSet.h"
+
+// What a song information answer says, read with the rule patterns (jsmp3,
+// jsxcode, jslrc) after its JSON escapes are decoded. StreamAddress is empty
+// unless both the audio address and the access code were found; LyricUrl is
+// absolute (a path gets addresses::SiteUrl() in front) or empty.
+struct TSongInformation {
+  std::string StreamAddress;
+  std::string LyricUrl;
+};
+TSongInformation ReadSongInformation(std::string_view answer, const TRuleValues& rules);
 
 // Both outputs are filled together or both left empty: the lyric text comes
 // only with a stream address.
