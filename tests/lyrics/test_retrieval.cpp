@@ -111,6 +111,18 @@ Found Find(LookupService& site, const std::string& title, const std::string& sin
   return f;
 }
 
+TEST(ReadLookupAnswer, ReadsAnAnswerWithoutAFetch) {
+  const TRuleValues rules = onlinetest::SiteRules();
+  lyrics::TLookupAnswer a = lyrics::ReadLookupAnswer(
+      "<enc> http://h/d/x.mp3 </enc><dec> s.mp3 </dec><lrc>0</lrc>", rules);
+  EXPECT_EQ(a.StreamAddress, "http://h/d/s.mp3");
+  EXPECT_FALSE(a.LyricId.has_value());  // "0": no lyrics
+  // An empty number is still a number to look up (and a conversion error there).
+  a = lyrics::ReadLookupAnswer("<dec>s.mp3</dec><lrc> </lrc>", rules);
+  EXPECT_EQ(a.StreamAddress, "");
+  EXPECT_EQ(a.LyricId, std::optional<std::string>(""));
+}
+
 TEST(FindSongAndLyric, BlankTitleFetchesNothing) {
   LookupService site;
   for (const char* title : {"", "   ", "\t\r\n"}) {

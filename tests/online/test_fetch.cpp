@@ -447,6 +447,9 @@ TEST(PageToAnsi, ConvertsOnlyWellFormedUtf8) {
   EXPECT_EQ(IEgetHttp::PageToAnsi("\xD6\xD0"), "\xD6\xD0");
   EXPECT_EQ(IEgetHttp::PageToAnsi("abc"), "abc");
   EXPECT_EQ(IEgetHttp::PageToAnsi("\xE4\xB8\xAD\xFF"s), "\xE4\xB8\xAD\xFF");
+  // The table lets an encoded surrogate pass; the conversion then takes it
+  // for the malformed sequence it is: a question mark per byte, no failure.
+  EXPECT_EQ(IEgetHttp::PageToAnsi(" \xED\xA0\x80"), " ???");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "common/errors.h"
+#include "online/Addresses.h"
 #include "online/OnlineFixtures.h"
 #include "online/ResolveSong.h"
 #include "support/TestSupport.h"
@@ -79,6 +80,18 @@ Resolved Resolve(InfoService& site, int32_t id) {
   Resolved r{"x", "x"};
   ResolveSong(id, site.rules(), r.stream, r.lyrics);
   return r;
+}
+
+TEST(ReadSongInformation, ReadsAnAnswerWithoutAFetch) {
+  const TRuleValues rules = onlinetest::SiteRules();
+  TSongInformation info =
+      ReadSongInformation(R"({"mp3":"http:\/\/h\/a.mp3","xcode":"q","lrc":"\/l\/1.lrc"})", rules);
+  EXPECT_EQ(info.StreamAddress, "http://h/a.mp3?xcode=q");
+  EXPECT_EQ(info.LyricUrl, addresses::SiteUrl() + "/l/1.lrc");
+  // Without an access code there is no stream; the lyric address still stands.
+  info = ReadSongInformation(R"({"mp3":"http://h/a.mp3","lrc":"http://l/2.lrc"})", rules);
+  EXPECT_EQ(info.StreamAddress, "");
+  EXPECT_EQ(info.LyricUrl, "http://l/2.lrc");
 }
 
 TEST(ResolveSong, NoSongNumberFetchesNothing) {

@@ -146,11 +146,12 @@ TEST(RuleWorker, UnreachablePageShowsNothing) {
 }
 
 TEST(RuleWorker, ShutdownCancelsAStalledFetch) {
-  testsupport::LoopbackServer server;
+  // Declared before the server, so they outlive the handler it may still run.
   std::mutex mutex;
   std::condition_variable cv;
   bool release = false;
   bool handlerWaiting = false;
+  testsupport::LoopbackServer server;
   server.server().Get("/r", [&](const httplib::Request&, httplib::Response& res) {
     std::unique_lock lock(mutex);
     handlerWaiting = true;

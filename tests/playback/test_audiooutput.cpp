@@ -95,7 +95,7 @@ using testsupport::ShellQuote;
 
 std::vector<int16_t> Samples(const std::string& bytes) {
   std::vector<int16_t> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  if (!s.empty()) std::memcpy(s.data(), bytes.data(), s.size() * 2);  // data() may be null
   return s;
 }
 
