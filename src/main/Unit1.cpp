@@ -25,6 +25,7 @@
 #include "main/TaskbarEntry.h"
 #include "main/UiText.h"
 #include "main/UserFolder.h"
+#include "main/WindowJob.h"
 #include "main/controls/RzBmpButton.h"
 #include "online/RuleWorker.h"
 #include "skins/SkinCatalogue.h"
@@ -36,6 +37,9 @@ TForm1::TForm1(std::string appDir, std::vector<std::string> args, std::string us
   state_.AppDir = std::move(appDir);
   state_.UserDir = userDir.empty() ? UserFolder(state_.AppDir) : std::move(userDir);
   setObjectName("Form1");
+  auto guarded = [this](const std::function<void()>& delivery) { Guarded(delivery); };
+  searchJobs_ = std::make_unique<TJobLane>(this, guarded);
+  playJobs_ = std::make_unique<TJobLane>(this, guarded);
   CreateSkinForm();
   BuildLayout();
   SetUpTray();
@@ -55,7 +59,11 @@ TForm1::TForm1(std::string appDir, std::vector<std::string> args, std::string us
 }
 
 TForm1::~TForm1() {
-  // The worker first: it may still be fetching, and its callbacks name us.
+  // Fetches and opens still running first (cancelled, then joined); their
+  // late results die unrun with the window.
+  searchJobs_.reset();
+  playJobs_.reset();
+  // The worker next: it may still be fetching, and its callbacks name us.
   if (BMDThread1) {
     BMDThread1->Stop();
     BMDThread1.reset();
@@ -79,18 +87,30 @@ void TForm1::Guarded(const std::function<void()>& handler) {
   }
 }
 
-void TForm1::ShowMessage(const std::string& text) {
-  QMessageBox box(QMessageBox::NoIcon, ui::Text("Lyrano"), ui::FromAnsi(text), QMessageBox::Ok,
-                  this);
-  box.setObjectName("MessageBox");
+namespace {
+
+// Every box shows its text as it stands: messages quote rule patterns and
+// file names, which must not be taken for markup.
+void RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const std::string& text,
+            const char* name) {
+  QMessageBox box(icon, caption, ui::FromAnsi(text), QMessageBox::Ok, owner);
+  box.setTextFormat(Qt::PlainText);
+  box.setObjectName(name);
+  if (owner == nullptr) {
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  }
   box.exec();
 }
 
+}  // namespace
+
+void TForm1::ShowMessage(const std::string& text) {
+  RunBox(this, QMessageBox::NoIcon, ui::Text("Lyrano"), text, "MessageBox");
+}
+
 void TForm1::ShowError(const std::string& text) {
-  QMessageBox box(QMessageBox::Critical, ui::Text("Lyrano"), ui::FromAnsi(text), QMessageBox::Ok,
-                  this);
-  box.setObjectName("ErrorBox");
-  box.exec();
+  RunBox(this, QMessageBox::Critical, ui::Text("Lyrano"), text, "ErrorBox");
 }
 
 void TForm1::FormCreate() {
@@ -171,6 +191,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
   closing_ = true;
+  // Nothing starts playing from here on: no start-up file, no looked-up song.
+  Timer4->stop();
+  searchJobs_->Cancel();
+  playJobs_->Cancel();
   try {
     if (state_.StreamHandle != 0) BASS_ChannelStop(state_.StreamHandle);
     Timer1->stop();
@@ -211,6 +235,8 @@ void TForm1::Timer3Timer() {
 
 void TForm1::Timer4Timer() {
   Timer4->stop();
+  // The worker's request to start this timer may arrive after the close.
+  if (closing_) return;
   if (!state_.StartupFile.empty()) PlayShellFile(state_.StartupFile);
 }
 
@@ -297,6 +323,12 @@ void TForm1::ConnectHandlers() {
     connect(item, &QAction::triggered, this,
             [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
   };
+  // Commands that change the playlist rows or write a list file.
+  auto onList = [this](QAction* item, void (TForm1::*handler)()) {
+    connect(item, &QAction::triggered, this, [this, handler] {
+      if (!PlaylistLoading()) Guarded([=, this] { (this->*handler)(); });
+    });
+  };
   connect(RzBmpButton1, &QAbstractButton::clicked, this,
           [this] { Guarded([this] { RzBmpButton1Click(); }); });
   connect(RzBmpButton2, &QAbstractButton::clicked, this,
@@ -311,18 +343,18 @@ void TForm1::ConnectHandlers() {
           [this] { Guarded([this] { RzBmpButton6Click(); }); });
 
   on(N1, &TForm1::N1Click);
-  on(N2, &TForm1::N2Click);
-  on(N3, &TForm1::N3Click);
+  onList(N2, &TForm1::N2Click);
+  onList(N3, &TForm1::N3Click);
   on(N24, &TForm1::N24Click);
-  on(N12, &TForm1::N12Click);
-  on(N19, &TForm1::N19Click);
-  on(N23, &TForm1::N23Click);
-  on(N20, &TForm1::N20Click);
-  on(N22, &TForm1::N22Click);
+  onList(N12, &TForm1::N12Click);
+  onList(N19, &TForm1::N19Click);
+  onList(N23, &TForm1::N23Click);
+  onList(N20, &TForm1::N20Click);
+  onList(N22, &TForm1::N22Click);
   on(MenuItem1, &TForm1::MenuItem1Click);
-  on(MenuItem2, &TForm1::MenuItem2Click);
+  onList(MenuItem2, &TForm1::MenuItem2Click);
   on(N27, &TForm1::N27Click);
-  on(N13, &TForm1::N13Click);
+  onList(N13, &TForm1::N13Click);
   on(N16, &TForm1::N16Click);
   on(N17, &TForm1::N17Click);
   on(N4, &TForm1::N4Click);
@@ -350,11 +382,6 @@ void TForm1::ConnectHandlers() {
 
   SetTagErrorReporter([](const std::string& message) {
     // No owner window, caption "Error", error icon, brought to the front.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), ui::FromAnsi(message),
-                    QMessageBox::Ok);
-    box.setObjectName("TagErrorBox");
-    box.setWindowModality(Qt::ApplicationModal);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
+    RunBox(nullptr, QMessageBox::Critical, QStringLiteral("Error"), message, "TagErrorBox");
   });
 }

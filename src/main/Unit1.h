@@ -45,6 +45,9 @@ class TIniFile;
 namespace fileass {
 class TDesktopAssociation;
 }
+class TJobLane;
+struct TPageLoad;
+struct TSongLookup;
 class TRuleWorker;
 class TRzBmpButton;
 class TSkinImage;
@@ -75,6 +78,9 @@ class TForm1 : public QWidget {
   bool TaskbarEntryShown() const { return taskbarShown_; }
   // Application-wide hints (tooltips).
   bool ShowHint() const { return showHint_; }
+  // A result page is being fetched; a song is being looked up or opened.
+  bool ResultsLoading() const;
+  bool SongLoading() const;
 
   // Operations other Parts call.
   bool PlayEntry(const std::string& title, const std::string& singer, int32_t songId,
@@ -158,7 +164,14 @@ class TForm1 : public QWidget {
   // Unit1Playback.cpp
   static void StreamEndSyncProc(HSYNC handle, DWORD channel, DWORD data, void* user);
   void StreamEnded(HSTREAM channel);
+  // Opens a stream (any thread); the window then adopts it as the current one.
+  static HSTREAM CreateStream(const std::string& location);
+  void FreeStream();
+  DWORD AdoptStream(HSTREAM stream);
   DWORD OpenStream(const std::string& location);
+  void PlayFound(const std::string& title, const std::string& singer, TSongLookup& found);
+  void ShowSong(const std::string& title, const std::string& singer);
+  void OpenedOrSkip(DWORD played);
   void RzBmpButton3Click();
   void RzBmpButton4Click();
   void N4Click();
@@ -177,6 +190,11 @@ class TForm1 : public QWidget {
 
   // Unit1Playlist.cpp
   void SeedPlaylist();
+  // A list is being loaded into the playlist panel, which lets the window run
+  // while it fills. Commands that change the rows or write a list file are
+  // ignored meanwhile: they would mix two lists or write half of the new one
+  // over the file still current.
+  bool PlaylistLoading() const;
   void N1Click();
   void N2Click();
   void N3Click();
@@ -213,7 +231,8 @@ class TForm1 : public QWidget {
   void spSkinEdit1Enter();
   void spSkinEdit1Exit();
   void RzBmpButton6Click();
-  void LoadResultPage(const std::string& address);
+  void LoadResultPage(std::string address);
+  void ShowResultPage(TPageLoad& load);
   void N16Click();
   void N17Click();
   void MenuItem1Click();
@@ -226,11 +245,14 @@ class TForm1 : public QWidget {
   std::unique_ptr<TIniFile> MainIni;
   std::unique_ptr<TRuleWorker> BMDThread1;
   std::unique_ptr<fileass::TDesktopAssociation> association_;
+  std::unique_ptr<TJobLane> searchJobs_;  // result page loads
+  std::unique_ptr<TJobLane> playJobs_;    // online song lookups and opens
   TListBackBitmaps listBack_;
   playseq::TAdvanceGuard advanceGuard_;
   bool taskbarShown_ = true;
   bool showHint_ = true;
   bool closing_ = false;
+  bool playlistLoading_ = false;
   std::string lastTickError_;
   std::vector<std::string> startupErrors_;  // shown once the event loop runs
   // The song PlayEntry showed last, for the desktop's media controls.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/codepage.h"
 #include "common/errors.h"
@@ -17,6 +18,7 @@
 #include "lyrics/LyricRetrieval.h"
 #include "main/UiText.h"
 #include "main/Unit1.h"
+#include "main/WindowJob.h"
 #include "main/controls/FlatGauge.h"
 #include "main/controls/GlowLabel.h"
 #include "main/controls/RzBmpButton.h"
@@ -55,22 +57,32 @@ void TForm1::StreamEndSyncProc(HSYNC, DWORD channel, DWORD, void* user) {
 }
 
 void TForm1::StreamEnded(HSTREAM channel) {
-  // A notification that crossed a newer OpenStream belongs to a freed stream.
-  if (closing_ || channel != state_.StreamHandle) return;
+  // A notification that crossed a newer OpenStream belongs to a freed stream;
+  // while a newer song is being looked up, the one that ended is on its way
+  // out, and the lookup's own result decides what plays next.
+  if (closing_ || channel != state_.StreamHandle || playJobs_->Busy()) return;
   StreamEndSync();
 }
 
-DWORD TForm1::OpenStream(const std::string& location) {
+HSTREAM TForm1::CreateStream(const std::string& location) {
+  if (location.find("://") != std::string::npos)
+    return BASS_StreamCreateURL(location.c_str(), 0, 0, nullptr, nullptr);
+  return BASS_StreamCreateFile(0, location.c_str(), 0, 0, 0);
+}
+
+void TForm1::FreeStream() {
   TPlayerState& s = state_;
-  if (s.StreamHandle != 0) {
-    if (s.EndSyncHandle != 0) BASS_ChannelRemoveSync(s.StreamHandle, s.EndSyncHandle);
-    BASS_StreamFree(s.StreamHandle);
-  }
-  if (location.find("://") != std::string::npos) {
-    s.StreamHandle = BASS_StreamCreateURL(location.c_str(), 0, 0, nullptr, nullptr);
-  } else {
-    s.StreamHandle = BASS_StreamCreateFile(0, location.c_str(), 0, 0, 0);
-  }
+  if (s.StreamHandle == 0) return;
+  if (s.EndSyncHandle != 0) BASS_ChannelRemoveSync(s.StreamHandle, s.EndSyncHandle);
+  BASS_StreamFree(s.StreamHandle);
+  s.StreamHandle = 0;
+  s.EndSyncHandle = 0;
+}
+
+DWORD TForm1::AdoptStream(HSTREAM stream) {
+  TPlayerState& s = state_;
+  FreeStream();
+  s.StreamHandle = stream;
   if (s.StreamHandle == 0) return 0;
   s.EndSyncHandle = BASS_ChannelSetSync(s.StreamHandle, BASS_SYNC_END | BASS_SYNC_ONETIME, 0,
                                         &TForm1::StreamEndSyncProc, this);
@@ -78,6 +90,11 @@ DWORD TForm1::OpenStream(const std::string& location) {
                            static_cast<float>(FlatVolGauge2->Position()) /
                                static_cast<float>(FlatVolGauge2->MaxValue()));
   return static_cast<DWORD>(BASS_ChannelPlay(s.StreamHandle, 0));
+}
+
+DWORD TForm1::OpenStream(const std::string& location) {
+  FreeStream();
+  return AdoptStream(CreateStream(location));
 }
 
 void TForm1::RzBmpButton3Click() {
@@ -154,42 +171,97 @@ void TForm1::ShowVolume(int position, int knobLeft) {
                                static_cast<float>(FlatVolGauge2->MaxValue()));
 }
 
+// A stream opened off the window's thread, freed unless the window adopts it:
+// a lookup made stale by a newer command drops its stream with it.
+class TOpenedStream {
+ public:
+  TOpenedStream() = default;
+  explicit TOpenedStream(HSTREAM handle) : handle_(handle) {}
+  TOpenedStream(TOpenedStream&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+  TOpenedStream& operator=(TOpenedStream&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
+  ~TOpenedStream() {
+    if (handle_ != 0) BASS_StreamFree(handle_);
+  }
+  HSTREAM Release() { return std::exchange(handle_, 0); }
+
+ private:
+  HSTREAM handle_ = 0;
+};
+
+// An online song's address, lyrics and opened stream, found off the window.
+struct TSongLookup {
+  std::string Address;
+  std::string LyricText;
+  TOpenedStream Stream;
+};
+
+// Online songs are looked up and opened off the window's thread; the latest
+// play command wins: a newer one (play, next, previous, the automatic
+// advance, a local file) drops a lookup still running, and nothing starts
+// once the window is closing.
 bool TForm1::PlayEntry(const std::string& title, const std::string& singer, int32_t songId,
                        const std::string& path) {
   TPlayerState& s = state_;
-  if (!s.Rules.IsReady()) return false;
+  if (!s.Rules.IsReady() || closing_) return false;
   if (funPub::Trim(title).empty()) return false;
+  playJobs_->Cancel();
+  const uint64_t generation = playJobs_->Generation();
   s.Lyrics.HasLyrics = false;
 
-  std::string address, lyricText;
-  if (!path.empty()) {
-    address = path;
-    std::string lrc = LyricFileFor(path);
-    std::error_code ec;
-    if (std::filesystem::exists(cp::AnsiToPath(lrc), ec)) {
-      // A lyric file that cannot be read leaves the song without lyrics.
-      try {
-        if (LoadLyricFile(s.Lyrics, lrc)) s.Lyrics.HasLyrics = true;
-      } catch (const lyrano::Error&) {
-        s.Lyrics.HasLyrics = false;
-      }
-    }
-  } else {
-    if (songId != 0) {
-      ResolveSong(songId, s.Rules, address, lyricText);
-    } else {
-      FindSongAndLyric(title, singer, s.Rules, lyricText, address);
-    }
-    if (!address.empty() && !lyricText.empty()) {
-      try {
-        ParseLyricText(s.Lyrics, lyricText);
-        s.Lyrics.HasLyrics = true;
-      } catch (const std::exception&) {
-        s.Lyrics.HasLyrics = false;
-      }
-    }
+  if (path.empty()) {
+    TRuleValues rules = s.Rules;
+    playJobs_->Start<TSongLookup>(
+        [title, singer, songId, rules](const std::atomic<bool>& cancel) {
+          TSongLookup found;
+          if (songId != 0) {
+            ResolveSong(songId, rules, found.Address, found.LyricText, &cancel);
+          } else {
+            FindSongAndLyric(title, singer, rules, found.LyricText, found.Address, &cancel);
+          }
+          if (!cancel.load()) found.Stream = TOpenedStream(CreateStream(found.Address));
+          return found;
+        },
+        [this, title, singer](TSongLookup& found) { PlayFound(title, singer, found); });
+    return true;
   }
 
+  std::string lrc = LyricFileFor(path);
+  std::error_code ec;
+  if (std::filesystem::exists(cp::AnsiToPath(lrc), ec)) {
+    // A lyric file that cannot be read leaves the song without lyrics.
+    try {
+      if (LoadLyricFile(s.Lyrics, lrc)) s.Lyrics.HasLyrics = true;
+    } catch (const lyrano::Error&) {
+      s.Lyrics.HasLyrics = false;
+    }
+  }
+  ShowSong(title, singer);
+  // Paint the new title and singer before the open blocks.
+  QApplication::processEvents();
+  if (closing_ || playJobs_->Generation() != generation) return true;
+  OpenedOrSkip(OpenStream(path));
+  return true;
+}
+
+void TForm1::PlayFound(const std::string& title, const std::string& singer, TSongLookup& found) {
+  if (closing_) return;
+  TPlayerState& s = state_;
+  if (!found.Address.empty() && !found.LyricText.empty()) {
+    try {
+      ParseLyricText(s.Lyrics, found.LyricText);
+      s.Lyrics.HasLyrics = true;
+    } catch (const std::exception&) {
+      s.Lyrics.HasLyrics = false;
+    }
+  }
+  ShowSong(title, singer);
+  OpenedOrSkip(AdoptStream(found.Stream.Release()));
+}
+
+void TForm1::ShowSong(const std::string& title, const std::string& singer) {
   std::string shownTitle = funPub::Trim(title);
   shown_.Track++;
   shown_.Title = shownTitle;
@@ -204,22 +276,20 @@ bool TForm1::PlayEntry(const std::string& title, const std::string& singer, int3
     Label1->setText(ui::Text(ui::kSlogan));
     Label1->setToolTip({});
   }
-  // Paint the new title and singer before the open blocks.
-  QApplication::processEvents();
-  if (closing_) return true;
+}
 
-  if (OpenStream(address) == 0) {
-    s.AdvancePending = false;
+void TForm1::OpenedOrSkip(DWORD played) {
+  if (played == 0) {
+    state_.AdvancePending = false;
     if (playseq::OnOpenFailed(advanceGuard_, playlistBox_->Count())) StreamEndSync();
   } else {
     playseq::OnOpenSucceeded(advanceGuard_);
   }
-  return true;
 }
 
 void TForm1::PlayCurrent() {
   TPlayerState& s = state_;
-  if (!s.Rules.IsReady()) return;
+  if (!s.Rules.IsReady() || closing_) return;
   int count = playlistBox_->Count();
   // The list may have shrunk under the index.
   s.CurrentIndex = playseq::InRange(s.CurrentIndex, count);
@@ -357,4 +427,8 @@ void TForm1::Tick() {
     if (windowTitle() != QLatin1String("Lyrano")) setWindowTitle(QStringLiteral("Lyrano"));
     if (isVisible() && !taskbarShown_) SetSkipTaskbar(false);
   }
+}
+
+bool TForm1::SongLoading() const {
+  return playJobs_->Busy();
 }

@@ -49,6 +49,13 @@ void TForm1::SeedPlaylist() {
 void TForm1::LoadPlaylist(const std::string& fileName) {
   TPlaylistReadResult result = ReadPlaylistFile(fileName);
   if (result.Status == TPlaylistReadStatus::Missing) return;
+  // Filling lets the window run; the list commands wait for the whole list
+  // (see PlaylistLoading).
+  struct Loading {
+    bool& flag;
+    explicit Loading(bool& f) : flag(f) { flag = true; }
+    ~Loading() { flag = false; }
+  } loading(playlistLoading_);
   playlistBox_->ClearItems();
   state_.CurrentIndex = -1;
   for (const TPlaylistEntry& entry : result.Entries) playlistBox_->AddItem(entry);
@@ -69,6 +76,7 @@ void TForm1::SavePlaylist(const std::string& fileName) {
 
 int TForm1::AddToPlaylist(const std::string& title, const std::string& singer, int32_t songId,
                           bool play, const std::string& path) {
+  if (PlaylistLoading()) return -1;
   TPlaylistEntry entry{title, singer, songId, path};
   int index = playlistBox_->IndexOf(entry);
   if (index < 0) {
@@ -78,6 +86,10 @@ int TForm1::AddToPlaylist(const std::string& title, const std::string& singer, i
   state_.CurrentIndex = index;
   if (play) PlayCurrent();
   return index;
+}
+
+bool TForm1::PlaylistLoading() const {
+  return playlistLoading_;
 }
 
 void TForm1::N1Click() {

@@ -2,10 +2,12 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <exception>
 
 #include "common/funPub.h"
 #include "main/UiText.h"
 #include "main/Unit1.h"
+#include "main/WindowJob.h"
 #include "online/Search.h"
 
 void TForm1::spSkinEdit1Enter() {
@@ -29,37 +31,63 @@ void TForm1::RzBmpButton6Click() {
   LoadResultPage(*address);
 }
 
-void TForm1::LoadResultPage(const std::string& address) {
-  if (!state_.Rules.IsReady()) return;
+// What a page load brings back to the window.
+struct TPageLoad {
+  bool Fetched = false;
+  search::TResultPage Page;  // what was cut before any error
+  std::exception_ptr CutError;
+};
+
+// One load at a time owns the search panel: a search or page command while a
+// page is fetched or still filling cancels that load and replaces it (its
+// fetch stops, its late rows are dropped), so two pages never mix and the
+// panel shows what the user asked for last.
+void TForm1::LoadResultPage(std::string address) {
+  if (!state_.Rules.IsReady() || closing_) return;
+  searchJobs_->Cancel();
+  const uint64_t generation = searchJobs_->Generation();
   state_.NextPageUrl.clear();
   state_.PrevPageUrl.clear();
   spSkinPageControl1->setCurrentWidget(spSkinTabSheet2);
   ExpandWindow();
   searchBox_->ClearItems();
-  search::TResultPage page;
-  // Links are set before the first row, and rows before a bad item stay.
-  auto links = [&] {
+  // Clearing lets the window run: a newer command may have replaced this one.
+  if (closing_ || searchJobs_->Generation() != generation) return;
+  TRuleValues rules = state_.Rules;
+  searchJobs_->Start<TPageLoad>(
+      [address = std::move(address), rules](const std::atomic<bool>& cancel) {
+        TPageLoad load;
+        try {
+          load.Fetched = search::FetchResultPage(address, rules, load.Page, {}, &cancel);
+        } catch (...) {
+          load.Fetched = true;
+          load.CutError = std::current_exception();
+        }
+        return load;
+      },
+      [this](TPageLoad& load) { ShowResultPage(load); });
+}
+
+void TForm1::ShowResultPage(TPageLoad& load) {
+  // A failed fetch leaves the panel empty and the page items as they were.
+  if (!load.Fetched) return;
+  const search::TResultPage& page = load.Page;
+  // Links before the first row; a rejected link pattern stops before its item.
+  if (page.NextLinkRead) {
     state_.NextPageUrl = page.NextPageUrl;
-    state_.PrevPageUrl = page.PrevPageUrl;
     N17->setEnabled(page.HasNext);
-    N16->setEnabled(page.HasPrev);
-  };
-  bool linksSet = false;
-  try {
-    bool fetched =
-        search::FetchResultPage(address, state_.Rules, page, [&](const TPlaylistEntry& row) {
-          if (!linksSet) {
-            links();
-            linksSet = true;
-          }
-          searchBox_->AddItem(row);
-        });
-    if (!fetched) return;
-  } catch (...) {
-    if (!linksSet) links();
-    throw;
   }
-  if (!linksSet) links();
+  if (page.PrevLinkRead) {
+    state_.PrevPageUrl = page.PrevPageUrl;
+    N16->setEnabled(page.HasPrev);
+  }
+  const uint64_t generation = searchJobs_->Generation();
+  for (const TPlaylistEntry& row : page.Rows) {
+    searchBox_->AddItem(row);
+    // Adding lets the window run: a newer load may have taken the panel.
+    if (closing_ || searchJobs_->Generation() != generation) return;
+  }
+  if (load.CutError) std::rethrow_exception(load.CutError);
 }
 
 void TForm1::N16Click() {
@@ -98,4 +126,8 @@ void TForm1::N13Click() {
   }
   UserCommand();
   PlayCurrent();
+}
+
+bool TForm1::ResultsLoading() const {
+  return searchJobs_->Busy();
 }

@@ -51,7 +51,9 @@ void CutResultPage(std::string_view page, std::string_view requestedUrl, const T
   TRegExpr pageRe;
   pageRe.SetInputString(text);
   out.HasNext = FindLink(pageRe, rules.nextpage, requestedUrl, out.NextPageUrl);
+  out.NextLinkRead = true;
   out.HasPrev = FindLink(pageRe, rules.prevpage, requestedUrl, out.PrevPageUrl);
+  out.PrevLinkRead = true;
 
   pageRe.SetExpression("(?i)" + rules.listcat);
   if (!pageRe.Exec()) return;

@@ -38,6 +38,10 @@ struct TResultPage {
   std::string PrevPageUrl;
   bool HasNext = false;  // enables "下一页"
   bool HasPrev = false;  // enables "上一页"
+  // The link step ran: a rejected nextpage or prevpage pattern stops the cut
+  // before its step, and the page item it drives keeps its state.
+  bool NextLinkRead = false;
+  bool PrevLinkRead = false;
   // Title non-empty, mp3Patch empty, SongId 0 when the item gave none.
   std::vector<TPlaylistEntry> Rows;
 };

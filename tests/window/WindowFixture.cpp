@@ -99,6 +99,7 @@ void WindowTest::SetUp() {
 }
 
 void WindowTest::TearDown() {
+  for (const auto& e : events) EXPECT_NE(e.rfind("markup:", 0), 0u) << e;
   if (form_) {
     form_->close();
     form_.reset();
@@ -127,6 +128,11 @@ void WindowTest::Start(std::vector<std::string> args, bool makeDefaultSkin) {
   QTest::qWait(30);
 }
 
+void WindowTest::CloseAndDestroy() {
+  form_->close();
+  form_.reset();
+}
+
 bool WindowTest::WaitReady(int ms) {
   return QTest::qWaitFor([this] { return State().Rules.IsReady(); }, ms);
 }
@@ -137,6 +143,8 @@ void WindowTest::Watch() {
     std::string kind = box->icon() == QMessageBox::Critical ? "error:" : "message:";
     if (box->objectName() == "TagErrorBox") kind = "tagerror:";
     events.push_back(kind + box->text().toStdString());
+    // A box that may read its text as markup hides or mangles quoted patterns.
+    if (box->textFormat() != Qt::PlainText) events.push_back("markup:" + box->text().toStdString());
     box->done(QMessageBox::Ok);
     return;
   }

@@ -64,6 +64,8 @@ class WindowTest : public testing::Test {
   // `makeDefaultSkin` is false) and shows it.
   void Start(std::vector<std::string> args = {}, bool makeDefaultSkin = true);
   TForm1& Form() { return *form_; }
+  // Closes the window and destroys it, as the program's end does.
+  void CloseAndDestroy();
   TPlayerState& State() { return form_->State(); }
   bool WaitReady(int ms = 8000);
 
@@ -86,7 +88,8 @@ class WindowTest : public testing::Test {
   void WritePlaylist(const std::vector<TPlaylistEntry>& entries);
   std::string ReadBytes(const std::filesystem::path& file) const;
 
-  // What the watcher saw: "message:<text>", "error:<text>", "caption:<title>".
+  // What the watcher saw: "message:<text>", "error:<text>", "caption:<title>";
+  // "markup:<text>" for a box whose text was not plain (fails every test).
   std::vector<std::string> events;
   std::vector<std::string> Messages() const;  // message and error texts, in order
   // Answers for file dialogs by object name: the files to choose (UTF-8 paths);

@@ -1,6 +1,7 @@
 // The playlist commands of the row menu, each checked against the file's bytes
 // (local code page, CR LF) right after the command.
 #include <QAction>
+#include <QTimer>
 
 #include "WindowFixture.h"
 
@@ -132,6 +133,41 @@ TEST_F(WindowPlaylist, NewLoadAndSaveAsMoveTheCurrentFile) {
   EXPECT_EQ(titles, (std::vector<std::string>{"dialog:SaveDialog1:歌曲列表文件",
                                               "dialog:OpenDialog2:歌曲列表文件",
                                               "dialog:SaveDialog1:歌曲列表文件"}));
+}
+
+// Commands given while another list is still filling the panel are ignored:
+// they would write half of the new list over the file that is still current.
+TEST_F(WindowPlaylist, ListCommandsWaitForALoadingList) {
+  const std::string text = G("甲|歌手|0|/a.mp3\r\n乙||0|/b.mp3\r\n");
+  wintest::WriteText(Dir() / "playlist.txt", text);
+  std::string other;
+  for (int i = 0; i < 20000; ++i) other += "row " + std::to_string(i) + "||0|/m/x.mp3\r\n";
+  wintest::WriteText(Dir() / "other.txt", other);
+  Start();
+  dialogAnswers["OpenDialog2"] = {(Dir() / "other.txt").string()};
+  bool tried = false;
+  QTimer during;
+  during.setInterval(0);
+  QObject::connect(&during, &QTimer::timeout, [&] {
+    if (Box()->Count() < 10 || Box()->Count() >= 20000) return;
+    during.stop();
+    tried = true;
+    // Clear, delete the ticked rows and save as, while rows are still arriving.
+    Item("N3")->trigger();
+    Item("N12")->trigger();
+    dialogAnswers["SaveDialog1"] = {(Dir() / "copy.txt").string()};
+    Item("N22")->trigger();
+  });
+  during.start();
+  RowMenu(Box(), 0, "N20");
+  // The file becomes current once its last row is in.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return State().PlaylistFile == AppDir() + "other.txt"; }, 20000));
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(Box()->Count(), 20000);
+  EXPECT_EQ(PlaylistBytes(), text);
+  EXPECT_FALSE(fs::exists(Dir() / "copy.txt"));
+  EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
 }
 
 TEST_F(WindowPlaylist, NewListThatCannotBeCreatedChangesNothing) {

@@ -156,6 +156,21 @@ TEST_F(WindowStartup, NewerVersionOnAReadyPageAndStartupFilePlays) {
   EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
 }
 
+// The worker starts the start-up file's timer once the rules are in; a window
+// closed before it fires plays nothing, shows nothing and loads no lyrics.
+TEST_F(WindowStartup, StartupFileDoesNotPlayOnceTheWindowIsClosed) {
+  fs::path song = Tone("start.mp3", 2.0, "Startup Song", "Band");
+  wintest::WriteText(Dir() / "start.lrc", "[00:00.10]line\r\n");
+  Start({cp::PathToAnsi(song)});
+  ASSERT_TRUE(WaitReady());
+  const QString before = Title();
+  Form().close();
+  QTest::qWait(800);
+  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Title(), before);
+  EXPECT_FALSE(State().Lyrics.HasLyrics);
+}
+
 TEST_F(WindowStartup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
   ruleStatus = 404;
   fs::path song = Tone("start.mp3", 1.0, "Never");
