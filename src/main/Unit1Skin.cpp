@@ -9,8 +9,6 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSystemTrayIcon>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "common/IniFile.h"
@@ -29,6 +27,7 @@
 #include "skins/engine/PictureReader.h"
 #include "skins/engine/SkinData.h"
 #include "skins/engine/SkinForm.h"
+#include "skins/engine/SkinPicture.h"
 
 namespace {
 
@@ -36,17 +35,21 @@ QColor Colour(int32_t windowsColour) {
   return TspSkinData::ToColor(skins::ColorToRgb(windowsColour));
 }
 
-// A picture of the skin folder; a missing or undecodable file raises the error
-// that ends the skin's application at that file.
+// A picture of the skin folder; a missing, unreadable or undecodable file
+// raises the error that ends the skin's application at that file.
 QImage LoadPicture(const std::string& path) {
-  std::ifstream in(cp::AnsiToPath(path), std::ios::binary);
-  if (!in)
-    throw lyrano::FileError("Cannot open file \"" + path + "\". No such file or readable file");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  QImage image = skinpic::Decode(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  if (image.isNull())
-    throw lyrano::Error("Invalid picture \"" + path + "\": the image cannot be decoded");
-  return image;
+  skins::TPictureRead picture = skins::ReadSkinPicture(ui::FromAnsi(path));
+  switch (picture.Status) {
+    case skins::TPictureStatus::Ok:
+      return picture.Image;
+    case skins::TPictureStatus::Missing:
+      throw lyrano::FileError("Cannot open file \"" + path + "\". No such file or readable file");
+    case skins::TPictureStatus::Unreadable:
+      throw lyrano::FileError("Cannot open file \"" + path + "\". " + ui::ToAnsi(picture.Why));
+    case skins::TPictureStatus::Undecodable:
+      break;
+  }
+  throw lyrano::Error("Invalid picture \"" + path + "\": the image " + ui::ToAnsi(picture.Why));
 }
 
 }  // namespace
@@ -80,8 +83,12 @@ void TForm1::SetUpTrayIcon(QSystemTrayIcon* tray) {
 }
 
 void TForm1::spTrayIcon1Cycle() {
-  QImage picture = skinpic::ReadFile(ui::FromAnsi(state_.AppDir + "data/lyrano.png"));
-  QIcon icon = picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
+  // Read like the skin's pictures: a FIFO or a huge file must not stall the window.
+  skins::TPictureRead picture =
+      skins::ReadSkinPicture(ui::FromAnsi(state_.AppDir + "data/lyrano.png"));
+  QIcon icon = picture.Status == skins::TPictureStatus::Ok
+                   ? QIcon(QPixmap::fromImage(picture.Image))
+                   : QIcon();
   // The tray takes the window's icon when it is made.
   if (!icon.isNull()) setWindowIcon(icon);
 }

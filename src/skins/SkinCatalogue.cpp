@@ -1,5 +1,6 @@
 #include "skins/SkinCatalogue.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -25,10 +26,14 @@ std::optional<TSkinList> ListSkins(std::string_view appDir, std::string_view cur
     if (!it->is_directory(typeEc) || typeEc) continue;
     std::string name = cp::PathToAnsi(it->path().filename());
     if (!IsSkinFolderName(name)) continue;
-    if (name == currentSkin) list.SkinIndex = static_cast<int>(list.Names.size());
     list.Names.push_back(std::move(name));
   }
   // An error part-way through (the folder vanished) keeps what was listed.
+  // The file system's order is arbitrary (hash order on ext4): sort by the
+  // bytes of the name so the combo box reads the same on every start.
+  std::sort(list.Names.begin(), list.Names.end());
+  auto current = std::find(list.Names.begin(), list.Names.end(), currentSkin);
+  if (current != list.Names.end()) list.SkinIndex = static_cast<int>(current - list.Names.begin());
   return list;
 }
 

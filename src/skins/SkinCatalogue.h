@@ -20,8 +20,10 @@ inline constexpr std::string_view kSkinKey = "skindir";
 bool IsSkinFolderName(std::string_view name);
 
 struct TSkinList {
-  std::vector<std::string> Names;  // in the order the file system returned them
-  int SkinIndex = -1;              // position of the current skin in Names, -1 if absent
+  // Sorted by the bytes of the name as stored (local code page), so capitals
+  // come before small letters: "Zskin", "myskin", "skin", "skin_jade".
+  std::vector<std::string> Names;
+  int SkinIndex = -1;  // position of the current skin in Names, -1 if absent
 };
 
 // The folders directly in AppDir + "data/" that count as skins (symbolic links

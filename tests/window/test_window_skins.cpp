@@ -1,6 +1,13 @@
 // The skin catalogue in the combo box, a live change of skin and its failures.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QLabel>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "WindowFixture.h"
 #include "common/IniFile.h"
@@ -18,7 +25,6 @@ class WindowSkins : public wintest::WindowTest {
     QStringList items;
     auto* combo = Child<QComboBox>("spSkinComboBox1");
     for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
-    items.sort();
     return items;
   }
   QColor RowColour(int row) {
@@ -32,6 +38,7 @@ TEST_F(WindowSkins, ListsSkinFoldersAndSelectsTheCurrentOne) {
   wintest::WriteText(Data() / "skin.txt", "not a folder");
   wintest::WriteText(Dir() / "Main.ini", "[skincfg]\r\nskindir=myskin\r\n");
   Start();
+  // Sorted by name, whatever the order of the folder.
   EXPECT_EQ(ComboItems(), (QStringList{"myskin", "skin"}));
   EXPECT_EQ(State().CurrentSkin, "myskin");
   EXPECT_EQ(Child<QComboBox>("spSkinComboBox1")->currentText(), "myskin");
@@ -108,6 +115,59 @@ TEST_F(WindowSkins, StartWithABrokenSkinStillOpensAWholeWindow) {
   combo->setCurrentIndex(combo->findText("skin_ok"));
   EXPECT_EQ(State().CurrentSkin, "skin_ok");
   EXPECT_EQ(Form().SkinForm()->WindowHeight(), 405);
+}
+
+TEST_F(WindowSkins, PicturesThatAreFifosOrHugeAreRefusedWithoutWaitingOrReading) {
+  wintest::SkinSpec spec;
+  spec.omit = {"laba.png"};
+  wintest::MakeSkin(Data() / "skin", spec);
+  const fs::path fifo = Data() / "skin" / "laba.png";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  wintest::SkinSpec big;
+  big.omit = {"logo.png"};
+  wintest::MakeSkin(Data() / "skin_big", big);
+  {
+    // Sparse: far above any picture's size, without using the disk.
+    const int fd = ::open((Data() / "skin_big" / "logo.png").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{64} << 20), 0);
+    ::close(fd);
+  }
+  WritePlaylist({{"A", "", 0, "/a.mp3"}});
+
+  // A reader that waits for a writer would hang start-up for ever; this
+  // watchdog becomes that writer after a while, so such a fault shows as a
+  // failed check instead of a hung test.
+  std::atomic<bool> done{false};
+  std::atomic<bool> unblocked{false};
+  std::thread watchdog([&] {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!done && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (!done) {
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) {
+        unblocked = true;
+        ::close(fd);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  Start({}, false);
+  QTest::qWait(50);
+  done = true;
+  watchdog.join();
+  EXPECT_FALSE(unblocked) << "start-up waited on the FIFO";
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].find("laba.png"), std::string::npos);
+  EXPECT_NE(Messages()[0].find("not a regular file"), std::string::npos) << Messages()[0];
+  EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
+
+  auto* combo = Child<QComboBox>("spSkinComboBox1");
+  combo->setCurrentIndex(combo->findText("skin_big"));
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_NE(Messages()[1].find("logo.png"), std::string::npos);
+  EXPECT_NE(Messages()[1].find("too large"), std::string::npos) << Messages()[1];
 }
 
 }  // namespace

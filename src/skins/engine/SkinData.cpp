@@ -3,17 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QWidget>
 #include <filesystem>
 
 #include "common/codepage.h"
-#include "skins/engine/PictureReader.h"
+#include "skins/engine/SkinPicture.h"
 
 namespace {
-
-// Pictures of a skin are small; a larger one is a mistake or hostile.
-constexpr int kMaxPictureSide = 2048;
 
 QString FromAnsi(const std::string& s) {
   return QString::fromStdString(cp::AnsiToUtf8(s));
@@ -40,31 +36,6 @@ QString CssSafe(QString s) {
   return s;
 }
 
-// Decodes a picture with a size check before the pixels are allocated.
-QImage ReadPicture(const QString& path, QString* why) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded")
-                                   : QStringLiteral("is missing");
-    return {};
-  }
-  QImageReader reader(&file);
-  skinpic::PreferBuiltInDecoder(reader);
-  if (!reader.canRead()) {
-    *why = QFileInfo::exists(path) ? QStringLiteral("cannot be decoded")
-                                   : QStringLiteral("is missing");
-    return {};
-  }
-  QSize size = reader.size();
-  if (size.isValid() && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide)) {
-    *why = QStringLiteral("is larger than %1 pixels").arg(kMaxPictureSide);
-    return {};
-  }
-  QImage img = reader.read();
-  if (img.isNull()) *why = reader.errorString();
-  return img;
-}
-
 }  // namespace
 
 TspSkinData::TspSkinData(QObject* parent) : QObject(parent) {
@@ -88,13 +59,13 @@ bool TspSkinData::LoadFromFile(const QString& path) {
   auto load = [&](const std::string& name, QPixmap* out, QString* absolute) {
     if (name.empty()) return;
     const QString file = folder + FromAnsi(name);
-    QString why;
-    QImage img = ReadPicture(file, &why);
-    if (img.isNull()) {
-      warnings << QStringLiteral("Picture %1 %2; drawn with colours").arg(FromAnsi(name), why);
+    skins::TPictureRead picture = skins::ReadSkinPicture(file);
+    if (picture.Status != skins::TPictureStatus::Ok) {
+      warnings
+          << QStringLiteral("Picture %1 %2; drawn with colours").arg(FromAnsi(name), picture.Why);
       return;
     }
-    if (out) *out = QPixmap::fromImage(img);
+    if (out) *out = QPixmap::fromImage(picture.Image);
     if (absolute) *absolute = file;
   };
 

@@ -1,0 +1,69 @@
+#include "skins/engine/SkinPicture.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QImageReader>
+#include <cerrno>
+#include <filesystem>
+#include <utility>
+
+#include "common/FileIO.h"
+#include "common/codepage.h"
+#include "skins/engine/PictureReader.h"
+
+namespace skins {
+
+TPictureRead ReadSkinPicture(const QString& path) {
+  TPictureRead out;
+  const QByteArray native = QFile::encodeName(path);
+  fileio::ReadResult file =
+      fileio::ReadWholeFile(std::filesystem::path(native.toStdString()), kMaxSkinPictureBytes);
+  switch (file.Status) {
+    case fileio::ReadStatus::Missing:
+      out.Status = TPictureStatus::Missing;
+      out.Why = QStringLiteral("is missing");
+      return out;
+    case fileio::ReadStatus::Folder:
+      out.Status = TPictureStatus::Unreadable;
+      out.Why = QStringLiteral("cannot be read: it is a folder");
+      return out;
+    case fileio::ReadStatus::Failed: {
+      out.Status = TPictureStatus::Unreadable;
+      const std::string reason = file.Error == EINVAL
+                                     ? std::string("not a regular file")
+                                     : cp::AnsiToUtf8(fileio::SystemErrorText(file.Error));
+      out.Why = QStringLiteral("cannot be read: ") + QString::fromStdString(reason);
+      return out;
+    }
+    case fileio::ReadStatus::Ok:
+      break;
+  }
+
+  QByteArray bytes = QByteArray::fromStdString(file.Bytes);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  skinpic::PreferBuiltInDecoder(reader);
+  out.Status = TPictureStatus::Undecodable;
+  if (!reader.canRead()) {
+    out.Why = QStringLiteral("cannot be decoded");
+    return out;
+  }
+  const QSize size = reader.size();
+  if (size.isValid() &&
+      (size.width() > kMaxSkinPictureSide || size.height() > kMaxSkinPictureSide)) {
+    out.Why = QStringLiteral("is larger than %1 pixels").arg(kMaxSkinPictureSide);
+    return out;
+  }
+  QImage image = reader.read();
+  if (image.isNull()) {
+    out.Why = QStringLiteral("cannot be decoded: ") + reader.errorString();
+    return out;
+  }
+  out.Status = TPictureStatus::Ok;
+  out.Image = std::move(image);
+  return out;
+}
+
+}  // namespace skins
