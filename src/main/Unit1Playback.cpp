@@ -145,13 +145,9 @@ bool TForm1::GaugeMouseEvent(QObject* watched, QEvent* event) {
 }
 
 void TForm1::SetVolumeFromCursor() {
-  // X from the window's outer left edge and the gauge's place in the window.
-  QPoint gaugeInWindow = FlatVolGauge2->mapTo(this, QPoint(0, 0));
-  auto d = gauge::GaugeFromCursor(
-      QCursor::pos().x(),
-      frameGeometry().x() + (mapToGlobal(QPoint(0, 0)).x() - frameGeometry().x()) - 0,
-      gaugeInWindow.x(), FlatVolGauge2->width(), FlatVolGauge2->MaxValue(), yuan->width());
-  ShowVolume(d.Position, FlatVolGauge2->x() + (d.KnobLeft - gaugeInWindow.x()));
+  auto d = gauge::GaugeFromCursor(QCursor::pos().x(), frameGeometry().x(), FlatVolGauge2->x(),
+                                  FlatVolGauge2->width(), FlatVolGauge2->MaxValue(), yuan->width());
+  ShowVolume(d.Position, d.KnobLeft);
 }
 
 // A volume set from elsewhere (the desktop's media controls): the knob goes

@@ -126,12 +126,10 @@ void TForm1::ToggleWindowHeight() {
 }
 
 void TForm1::SetAlphaFromCursor() {
-  int windowLeft = frameGeometry().x();
-  int gaugeLeft = FlatAlphaGauge2->mapToGlobal(QPoint(0, 0)).x() - windowLeft;
   auto d =
-      gauge::GaugeFromCursor(QCursor::pos().x(), windowLeft, gaugeLeft, FlatAlphaGauge2->width(),
-                             FlatAlphaGauge2->MaxValue(), yuan2->width());
-  yuan2->move(FlatAlphaGauge2->x() + d.X - yuan2->width() / 2, yuan2->y());
+      gauge::GaugeFromCursor(QCursor::pos().x(), frameGeometry().x(), FlatAlphaGauge2->x(),
+                             FlatAlphaGauge2->width(), FlatAlphaGauge2->MaxValue(), yuan2->width());
+  yuan2->move(d.KnobLeft, yuan2->y());
   FlatAlphaGauge2->SetPosition(d.Position);
   spDynamicSkinForm1->setAlphaBlendValue(gauge::AlphaFromGauge(FlatAlphaGauge2->Position()));
 }

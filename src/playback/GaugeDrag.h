@@ -16,7 +16,10 @@ struct TGaugeDrag {
 };
 
 // One step of a drag. `cursorX` and `windowLeft` are screen coordinates (the
-// window's outer left edge); `gaugeLeft` is the gauge's left inside the window.
+// window's outer left edge); `gaugeLeft` is the gauge's left inside the window
+// (its place in the layout, relative to the client area). No border width is
+// subtracted: with a skin frame the knob lands that many pixels right of the
+// cursor, as users of the skinned window know it.
 // A gauge of width 0 or less gives position 0 instead of dividing by zero.
 TGaugeDrag GaugeFromCursor(int cursorX, int windowLeft, int gaugeLeft, int gaugeWidth, int gaugeMax,
                            int knobWidth);

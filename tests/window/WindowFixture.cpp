@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTimer>
 #include <cstdlib>
 #include <fstream>
@@ -44,7 +46,8 @@ void MakeSkin(const fs::path& folder, const SkinSpec& spec) {
   if (!omitted("skin.ini")) {
     WriteText(folder / "skin.ini",
               "[VERSION]\r\nFormat=1\r\nName=test\r\n[PICTURES]\r\n[FORMINFO]\r\n"
-              "CaptionHeight=24\r\nFrameWidth=0\r\n[SKINOBJECTS]\r\n[SKINCONTROLS]\r\n");
+              "CaptionHeight=24\r\nFrameWidth=" +
+                  std::to_string(spec.frameWidth) + "\r\n[SKINOBJECTS]\r\n[SKINCONTROLS]\r\n");
   }
   if (!spec.skinEx.empty()) WriteText(folder / "skinEx.ini", spec.skinEx);
   image("ControlBar.png", 140, 26, spec.base, "PNG");
@@ -218,6 +221,17 @@ void WindowTest::DoubleClickRow(TCnScroolStoreBox* box, int row) {
   QPoint local = target->mapFrom(rowWidget, center);
   QTest::mouseClick(target, Qt::LeftButton, {}, local);
   QTest::mouseDClick(target, Qt::LeftButton, {}, local);
+}
+
+void WindowTest::DragGauge(QWidget* widget, QWidget* gauge, int x) {
+  QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(2, 2));
+  const int cursorX = form_->frameGeometry().x() + gauge->x() + x;
+  const QPoint global(cursorX, gauge->mapToGlobal(QPoint(0, 3)).y());
+  QCursor::setPos(global);
+  QMouseEvent move(QEvent::MouseMove, widget->mapFromGlobal(global), global, Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->mapFromGlobal(global));
 }
 
 fs::path WindowTest::Tone(const std::string& name, double seconds, const std::string& title,

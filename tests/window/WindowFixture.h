@@ -29,6 +29,7 @@ struct SkinSpec {
                         QColor(40, 40, 40)};  // Listback_0 .. Listback_3
   std::string skinEx;                         // content of skinEx.ini; none when empty
   std::vector<std::string> omit;              // files left out
+  int frameWidth = 0;                         // the skinned frame around the client area
 };
 void MakeSkin(const std::filesystem::path& folder, const SkinSpec& spec);
 
@@ -80,6 +81,12 @@ class WindowTest : public testing::Test {
   // Opens the row's context menu in a list panel and chooses `item`.
   void RowMenu(TCnScroolStoreBox* box, int row, const char* item);
   void DoubleClickRow(TCnScroolStoreBox* box, int row);
+  // Presses on `widget` (a gauge or its knob), moves the cursor to the screen
+  // x at which the drag rule gives the offset `x` on `gauge`, and releases. The
+  // rule: X = cursor x - the window's outer left edge - the gauge's left inside
+  // the window; no border width is subtracted, although the skin's frame puts
+  // the gauge one pixel further right on the screen.
+  void DragGauge(QWidget* widget, QWidget* gauge, int x);
 
   // A real audio file with tags (title and artist in UTF-8).
   std::filesystem::path Tone(const std::string& name, double seconds, const std::string& title,

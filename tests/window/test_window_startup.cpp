@@ -201,37 +201,37 @@ TEST_F(WindowStartup, ListButtonFollowsTheMidpointRule) {
   EXPECT_EQ(skin->WindowHeight(), 405);
 }
 
-// Presses on `widget`, moves the cursor to `x` pixels right of the gauge's left
-// edge (screen coordinates), and releases.
-void Drag(QWidget* widget, TFlatGauge* gauge, int x) {
-  QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(2, 2));
-  QPoint global = gauge->mapToGlobal(QPoint(x, 3));
-  QCursor::setPos(global);
-  QMouseEvent move(QEvent::MouseMove, widget->mapFromGlobal(global), global, Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(widget, &move);
-  QTest::mouseRelease(widget, Qt::LeftButton, {}, widget->mapFromGlobal(global));
-}
-
 TEST_F(WindowStartup, TransparencyAndVolumeDrags) {
-  Start();
+  wintest::SkinSpec framed;
+  framed.frameWidth = 3;  // ours have 1; a wider frame shows any border counted
+  wintest::MakeSkin(Data() / "skin", framed);
+  Start({}, false);
   auto* alpha = Child<TFlatGauge>("FlatAlphaGauge2");
   auto* knob2 = Child<QWidget>("yuan2");
   TspDynamicSkinForm* skin = Form().SkinForm();
-  Drag(alpha, alpha, 57);
-  EXPECT_EQ(alpha->Position(), 78);  // Round(77.5) to the even neighbour
+  // The skin's frame lies between the window's edge and its client area.
+  ASSERT_EQ(alpha->mapTo(&Form(), QPoint(0, 0)).x(), alpha->x() + 3);
+  DragGauge(alpha, alpha, 57);
+  EXPECT_EQ(alpha->Position(), 78);  // Round(57 * 155 / 114) = Round(77.5), the even neighbour
   EXPECT_EQ(skin->AlphaBlendValue(), 178);
   EXPECT_EQ(knob2->x(), alpha->x() + 57 - knob2->width() / 2);
-  Drag(knob2, alpha, -40);
+  DragGauge(alpha, alpha, 1);
+  EXPECT_EQ(alpha->Position(), 1);  // Round(155 / 114)
+  EXPECT_EQ(knob2->x(), alpha->x() + 1 - knob2->width() / 2);
+  DragGauge(knob2, alpha, -40);
   EXPECT_EQ(skin->AlphaBlendValue(), 100);
-  Drag(alpha, alpha, 500);
+  DragGauge(alpha, alpha, 500);
   EXPECT_EQ(skin->AlphaBlendValue(), 255);
   EXPECT_FALSE(State().AlphaDragging);
 
   auto* volume = Child<TFlatGauge>("FlatVolGauge2");
-  Drag(Child<QWidget>("yuan"), volume, 57);
-  EXPECT_EQ(volume->Position(), 50);
-  Drag(volume, volume, 1000);
+  auto* knob = Child<QWidget>("yuan");
+  DragGauge(knob, volume, 57);
+  EXPECT_EQ(volume->Position(), 50);  // Round(5700 / 114)
+  EXPECT_EQ(knob->x(), volume->x() + 57 - knob->width() / 2);
+  DragGauge(volume, volume, 113);
+  EXPECT_EQ(volume->Position(), 99);  // Round(11300 / 114) = Round(99.12)
+  DragGauge(volume, volume, 1000);
   EXPECT_EQ(volume->Position(), 100);
   // A press and release without a move changes nothing.
   QTest::mouseClick(volume, Qt::LeftButton, {}, QPoint(3, 3));
