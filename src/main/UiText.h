@@ -11,6 +11,9 @@
 namespace ui {
 
 inline constexpr const char* kSlogan = "最轻巧全能的音乐云播放器";
+// Shown with the refused paths, one a line, by "添加本地音乐".
+inline constexpr const char* kPathNotStorable =
+    "以下文件的路径含有“|”或换行符，歌曲列表文件无法保存，未加入列表：";
 
 // A UTF-8 source literal for a widget.
 inline QString Text(const char* utf8) {

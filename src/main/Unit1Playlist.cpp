@@ -77,7 +77,7 @@ void TForm1::SavePlaylist(const std::string& fileName) {
 int TForm1::AddToPlaylist(const std::string& title, const std::string& singer, int32_t songId,
                           bool play, const std::string& path) {
   if (PlaylistLoading()) return -1;
-  TPlaylistEntry entry{title, singer, songId, path};
+  TPlaylistEntry entry{StorableText(title), StorableText(singer), songId, path};
   int index = playlistBox_->IndexOf(entry);
   if (index < 0) {
     index = playlistBox_->AddItem(entry);
@@ -126,14 +126,22 @@ void TForm1::N12Click() {
 void TForm1::N19Click() {
   std::vector<std::string> files = RunFileDialog("OpenDialog1");
   bool taken = false;
+  std::string refused;
   for (const std::string& file : files) {
     std::error_code ec;
     if (!fs::exists(cp::AnsiToPath(file), ec)) continue;
+    // The list file could not store the path: refuse it rather than save a
+    // line that reads back as another song.
+    if (!StorablePath(file)) {
+      refused += "\n" + file;
+      continue;
+    }
     std::string title, singer;
     TitleFromTags(file, title, singer);
     state_.CurrentIndex = AddToPlaylist(funPub::Trim(title), funPub::Trim(singer), 0, false, file);
     taken = true;
   }
+  if (!refused.empty()) ShowMessage(ui::Ansi(ui::kPathNotStorable) + refused);
   if (taken) {
     UserCommand();
     PlayCurrent();

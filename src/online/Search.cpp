@@ -36,8 +36,10 @@ bool FindLink(TRegExpr& re, const std::string& pattern, std::string_view request
   return true;
 }
 
+// Markup removed and trimmed; a "|" or line break inside would break the
+// playlist line the row may become, so they are replaced as on every road.
 std::string WithoutMarkup(TRegExpr& markup, const std::string& text) {
-  return funPub::Trim(markup.Replace(text, ""));
+  return StorableText(funPub::Trim(markup.Replace(text, "")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct TPlaylistEntry {
   std::string Title;     // full title, local code page
@@ -13,3 +14,33 @@ struct TPlaylistEntry {
 
   friend bool operator==(const TPlaylistEntry&, const TPlaylistEntry&) = default;
 };
+
+// What a playlist line cannot hold. The file format has no escaping, so a "|"
+// in a title or singer would shift the fields and a CR or LF would end the
+// line early. Every road into a list (the tags of an added file, the rows of a
+// result page, adding to the playlist, and so the title lookup, which asks with
+// a row's text) passes titles and singers through StorableText, which puts the
+// full-width bar "｜" (U+FF5C, GBK A3 FC) for every "|" and a space for every
+// CR and LF. A path cannot be changed that way: one holding any of the three
+// is refused (StorablePath false). Reading is unchanged, so files written
+// before load as they always did.
+inline constexpr std::string_view kBarStandIn = "\xA3\xFC";
+
+inline std::string StorableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '|') {
+      out += kBarStandIn;
+    } else if (c == '\r' || c == '\n') {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+inline bool StorablePath(std::string_view path) {
+  return path.find_first_of("|\r\n") == std::string_view::npos;
+}

@@ -70,9 +70,9 @@ std::string FormatPlaylistLine(const TPlaylistEntry& entry) {
   (void)ec;
   std::string line;
   line.reserve(entry.Title.size() + entry.geshou.size() + entry.mp3Patch.size() + 20);
-  line += entry.Title;
+  line += StorableText(entry.Title);
   line += '|';
-  line += entry.geshou;
+  line += StorableText(entry.geshou);
   line += '|';
   line.append(id, end);
   line += '|';

@@ -56,7 +56,9 @@ TPlaylistReadResult ReadPlaylistFile(std::string_view fileName);
 // reads as 0, a missing path as empty, fields after the fourth are ignored.
 TPlaylistReadResult ParsePlaylistText(std::string_view text);
 
-// Title|geshou|SongId|mp3Patch with the path trimmed, followed by CR LF.
+// Title|geshou|SongId|mp3Patch with the path trimmed, followed by CR LF. Title
+// and singer go through StorableText, so no road that skipped it can break the
+// file.
 std::string FormatPlaylistLine(const TPlaylistEntry& entry);
 // Every entry's line; an empty list gives an empty text.
 std::string FormatPlaylistText(const std::vector<TPlaylistEntry>& entries);

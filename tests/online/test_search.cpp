@@ -74,6 +74,19 @@ TEST(ResultPage, ItemsBecomeRows) {
   EXPECT_EQ(out.PrevPageUrl, "http://music.test/s/search?jump=1&key=x");
 }
 
+// A row may become a playlist line: a bar or a line break in its title or
+// singer is replaced before the row is shown.
+TEST(ResultPage, BarsAndLineBreaksInRowsAreReplaced) {
+  const std::string page =
+      "<ol id=\"hits\">" +
+      Item("<b data-id=\"5\"></b><span class=\"t\">A|B</span><span class=\"s\">X\r\nY</span>") +
+      Item("<span class=\"t\">Line\none</span><span class=\"s\">|</span>") + "</ol>";
+  const std::string bar = std::string(kBarStandIn);
+  const std::vector<TPlaylistEntry> expected = {{"A" + bar + "B", "X  Y", 5, ""},
+                                                {"Line one", bar, 0, ""}};
+  EXPECT_EQ(Cut(page).Rows, expected);
+}
+
 TEST(ResultPage, MissingPartsLeaveLinksAndNoRows) {
   const std::string next = "<a id=\"next\" href=\"p2\">";
   for (const std::string& page :

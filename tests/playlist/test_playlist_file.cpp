@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -122,6 +123,41 @@ TEST(PlaylistFile, WritesTheFormatExactly) {
   // No current file: nothing is written anywhere.
   WritePlaylistFile("", {{"A", "a", 0, ""}});
   EXPECT_EQ(FileNames(dir.path()), "list.txt ");
+}
+
+// Tag titles and page titles may hold "|", CR or LF; the line must still have
+// four fields and read back as the same song, with the documented stand-ins.
+TEST(PlaylistFile, BarsAndLineBreaksInTitlesNeverBreakTheLine) {
+  const std::string bar = std::string(kBarStandIn);
+  EXPECT_EQ(bar, cp::Utf8ToAnsi("｜"));
+  struct Row {
+    std::string in, out;
+  };
+  const Row rows[] = {
+      {"A|B", "A" + bar + "B"},
+      {"|", bar},
+      {"a\r\nb", "a  b"},
+      {"\nx\r", " x "},
+      {"plain", "plain"},
+      {"", ""},
+      {cp::Utf8ToAnsi("歌|手\n"), cp::Utf8ToAnsi("歌") + bar + cp::Utf8ToAnsi("手") + " "}};
+  for (const Row& r : rows) EXPECT_EQ(StorableText(r.in), r.out) << r.in;
+  for (const char* path : {"/m/a|b.mp3", "/m/a\nb.mp3", "/m/a\rb.mp3", "|"})
+    EXPECT_FALSE(StorablePath(path)) << path;
+  for (const char* path : {"/m/a b.mp3", "", "/m/\xA3\xFC.mp3"}) EXPECT_TRUE(StorablePath(path));
+
+  // Even an entry that skipped the stand-ins cannot add a field or a line.
+  const TPlaylistEntry raw{"T|1|2", "S\r\nX|", 5, "/m/x.mp3"};
+  const std::string line = FormatPlaylistLine(raw);
+  EXPECT_EQ(std::count(line.begin(), line.end(), '|'), 3) << line;
+  EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2) << line;
+  const TPlaylistReadResult back = ParsePlaylistText(line);
+  ASSERT_EQ(back.Status, TPlaylistReadStatus::Complete);
+  ASSERT_EQ(back.Entries.size(), 1u);
+  const TPlaylistEntry want{StorableText(raw.Title), StorableText(raw.geshou), 5, "/m/x.mp3"};
+  EXPECT_EQ(back.Entries[0], want);
+  // Lines written before read as they always did: a bar still splits.
+  EXPECT_EQ(ParsePlaylistText("a|b|0|c|d\r\n").Entries[0], (TPlaylistEntry{"a", "b", 0, "c"}));
 }
 
 TEST(PlaylistFile, RoundTripKeepsNonGbkPathsAndTrimsOnlyPaths) {

@@ -54,6 +54,46 @@ TEST_F(WindowPlaylist, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   EXPECT_EQ(Box()->Count(), 4);
 }
 
+// Tag texts with a bar or a line break, and a path with a bar: the list file
+// keeps one four-field line per song and reads back the same rows.
+TEST_F(WindowPlaylist, BarsAndLineBreaksNeverBreakTheListFile) {
+  fs::path good = Tone("good.mp3", 3.0, "前|后", "甲\n乙");
+  fs::path barred = Tone("a|b.mp3", 3.0, "坏");
+  const std::string first = G("旧歌|旧人|7|\r\n");
+  wintest::WriteText(Dir() / "playlist.txt", first);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  dialogAnswers["OpenDialog1"] = {barred.string(), good.string()};
+  RowMenu(Box(), 0, "N19");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Box()->Count() == 2; }, 10000));
+  const std::string line = G("前｜后|甲 乙|0|") + cp::PathToAnsi(good) + "\r\n";
+  EXPECT_EQ(PlaylistBytes(), first + line);
+  // The path the file cannot hold is refused and named (paths with a line
+  // break too: see StorablePath).
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].rfind("以下文件的路径含有", 0), 0u) << Messages()[0];
+  EXPECT_NE(Messages()[0].find(barred.string()), std::string::npos);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Title() == QString::fromUtf8("前｜后"); }, 10000));
+
+  // The same file again is the same row; a reload gives the same rows.
+  dialogAnswers["OpenDialog1"] = {good.string()};
+  RowMenu(Box(), 0, "N19");
+  EXPECT_EQ(Box()->Count(), 2);
+  EXPECT_EQ(PlaylistBytes(), first + line);
+  dialogAnswers["OpenDialog2"] = {(Dir() / "playlist.txt").string()};
+  RowMenu(Box(), 0, "N20");
+  ASSERT_EQ(Box()->Count(), 2);
+  EXPECT_EQ(Box()->Entry(1), (TPlaylistEntry{G("前｜后"), G("甲 乙"), 0, cp::PathToAnsi(good)}));
+  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+
+  // A refused file alone adds nothing and saves nothing.
+  dialogAnswers["OpenDialog1"] = {barred.string()};
+  RowMenu(Box(), 0, "N19");
+  EXPECT_EQ(Box()->Count(), 2);
+  EXPECT_EQ(PlaylistBytes(), first + line);
+  EXPECT_EQ(Messages().size(), 2u);
+}
+
 TEST_F(WindowPlaylist, DeleteClearInvertAndDeleteTicked) {
   std::string l0 = G("零|甲|0|/m/0.mp3\r\n"), l1 = G("一|乙|11|\r\n"), l2 = G("二||0|\r\n"),
               l3 = G("三|丁|0|/m/3.mp3  \r\n");
