@@ -2,11 +2,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -29,6 +31,9 @@ W* Named(W* widget, const char* name, QRect geometry) {
 // Tops of Label4 .. Label12 on the lyric tab.
 constexpr int kLyricTops[9] = {64, 78, 92, 109, 124, 139, 49, 34, 18};
 
+const QStringList kFormFontFamilies{QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("DejaVu Sans")};
+
 }  // namespace
 
 QLabel* TForm1::MakeLabel(const char* name, QWidget* parent, QRect geometry, const QString& text) {
@@ -50,9 +55,12 @@ QAction* TForm1::MakeItem(QMenu* menu, const char* name, const QString& caption)
 }
 
 void TForm1::BuildLayout() {
-  QFont tahoma(QStringLiteral("Tahoma"));
-  tahoma.setPointSize(8);
-  setFont(tahoma);
+  // The form's fonts: the CJK font the install script provides (narrow Latin
+  // letters too), as the layout's own font does not exist on Linux.
+  QFont formFont;
+  formFont.setFamilies(kFormFontFamilies);
+  formFont.setPointSize(8);
+  setFont(formFont);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, QColor(62, 62, 62));
   setPalette(pal);
@@ -63,7 +71,8 @@ void TForm1::BuildLayout() {
 
   seXLabel1 = new TseXLabel(ClientArea);
   seXLabel1->setObjectName("seXLabel1");
-  QFont titleFont(QStringLiteral("Tahoma"));
+  QFont titleFont;
+  titleFont.setFamilies(kFormFontFamilies);
   titleFont.setBold(true);
   titleFont.setPixelSize(16);
   seXLabel1->setFont(titleFont);
@@ -137,7 +146,8 @@ void TForm1::BuildLayout() {
 
   Label13 = MakeLabel("Label13", spSkinTabSheet4, QRect(10, 8, 270, 20),
                       ui::Text("Lyrano音乐播放器   1.0.4.7"));
-  QFont aboutFont(QStringLiteral("Tahoma"));
+  QFont aboutFont;
+  aboutFont.setFamilies(kFormFontFamilies);
   aboutFont.setBold(true);
   aboutFont.setPixelSize(16);
   Label13->setFont(aboutFont);

@@ -6,6 +6,8 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
@@ -255,8 +257,7 @@ TEST_F(ListPanelTest, CaptionsAreCutByBytesAndHintsKeepTheWholeText) {
       {"abcdefghijklmnopqrstuvwxy", "", "abcdefghijklmnopqrst", ""},
       {"t", "一二三四五六七八九十", "t", "一二三四五六七八九"},
       // 19 bytes, then a two-byte character that does not fit whole.
-      {"abcdefghijklmnopqrs中", "abcdefghijklmnopq中", "abcdefghijklmnopqrs",
-       "abcdefghijklmnopq"},
+      {"abcdefghijklmnopqrs中", "abcdefghijklmnopq中", "abcdefghijklmnopqrs", "abcdefghijklmnopq"},
       // A four-byte GB18030 character at bytes 17..20.
       {"abcdefghijklmnopq\xF0\x9F\x98\x80", "x", "abcdefghijklmnopq", "x"},
       {"中文歌名", "歌手", "中文歌名", "歌手"},
@@ -282,6 +283,44 @@ TEST_F(ListPanelTest, CaptionsAreCutByBytesAndHintsKeepTheWholeText) {
   }
 }
 
+// The longest captions the byte cut lets through must show whole in the
+// labels' rendered font: 10 Chinese characters in the 120 px title and 9 in
+// the 90 px singer, and Latin titles of 20 letters as titles are written.
+// (Twenty capital Ws would need a 6 px font; the tooltip holds such a title.)
+TEST_F(ListPanelTest, TheLongestCaptionsFitTheirLabels) {
+  struct Case {
+    const char* title;  // UTF-8, cut to its caption by AddItem
+    const char* singer;
+  };
+  const Case cases[] = {
+      {"我们的歌在很远很远的地方轻轻唱", "一二三四五六七八九十"},
+      {"01234567890123456789xx", "abcdefghijklmnopqrst"},
+      {"The Long And Winding Road", "Lin Xiaofeng Band."},
+      {"abcdefghijklmnopqrstuvwxyz", "Orange Soda Band"},
+      {"Rock\"n\"Roll 小镇之夜 Live", "Su Yuqing & Chen"},
+  };
+  TCnScroolStoreBox* list = playlist->list;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    list->ClearItems();
+    list->AddItem(cp::Utf8ToAnsi(c.title), cp::Utf8ToAnsi(c.singer), 0, "");
+    QWidget* row = list->rowWidget(0);
+    ASSERT_NE(row, nullptr);
+    for (const char* name : {"Title", "geshou"}) {
+      auto* label = row->findChild<QLabel*>(QString::fromLatin1(name));
+      ASSERT_NE(label, nullptr);
+      const QFontMetrics metrics(label->font());
+      // The font asked for is the one that renders.
+      EXPECT_EQ(QFontInfo(label->font()).family(), QStringLiteral("WenQuanYi Micro Hei"));
+      EXPECT_LE(metrics.horizontalAdvance(label->text()), label->contentsRect().width())
+          << name << ": " << label->text().toStdString();
+      EXPECT_GE(metrics.height(), 10) << "still readable";
+    }
+  }
+  EXPECT_EQ(list->rowWidget(0)->findChild<QLabel*>(QStringLiteral("Title"))->width(), 120);
+  EXPECT_EQ(list->rowWidget(0)->findChild<QLabel*>(QStringLiteral("geshou"))->width(), 90);
+}
+
 TEST_F(ListPanelTest, MarkupInATitleShowsAsTyped) {
   TCnScroolStoreBox* list = playlist->list;
   list->AddItem("<b>bold</b>", "", 0, "");
@@ -296,7 +335,10 @@ TEST(CutCaption, StopsAtCharacterBoundaries) {
   EXPECT_EQ(CutCaption("\xD6\xD0\xCE\xC4", 3), "\xD6\xD0");
   // A lone lead byte at the end counts as one byte; so do 0x80 and 0xFF.
   EXPECT_EQ(CutCaption("ab\xD6", 20), "ab\xD6");
-  EXPECT_EQ(CutCaption("\x80\xFF" "a", 2), "\x80\xFF");
+  EXPECT_EQ(CutCaption("\x80\xFF"
+                       "a",
+                       2),
+            "\x80\xFF");
   // A cut-off four-byte sequence is not taken for one character.
   EXPECT_EQ(CutCaption("\x81\x30", 20), "\x81\x30");
 }
