@@ -143,6 +143,14 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
   return e->SetVolume(handle, std::fmin(std::fmax(value, 0.0f), 1.0f));
 }
 
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
+  if (attrib != BASS_ATTRIB_VOL || value == nullptr) return 0;
+  auto stream = Engine::Get().Find(handle);
+  if (!stream) return 0;
+  *value = stream->Volume();
+  return 1;
+}
+
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC proc, void* user) {
   const EngineTable* e = Loaded();
   return e != nullptr && handle != 0 ? e->SetSync(handle, type, proc, user) : 0;

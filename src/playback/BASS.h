@@ -87,6 +87,9 @@ double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 // Attribute 2 is the volume, 0.0 to 1.0 (clamped; NaN fails), effective within
 // one output buffer.
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
+// The volume last set on the stream (1.0 until set); false for another
+// attribute or an invalid handle.
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
 
 // Type BASS_SYNC_END, optionally | BASS_SYNC_ONETIME; other types return 0. The
 // procedure gets (sync, stream, 0, user) on the engine's notification thread,

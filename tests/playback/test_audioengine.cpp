@@ -275,10 +275,19 @@ TEST_F(AudioEngine, ArgumentsOutsideWhatThePlayerPassesAreRefused) {
   HSTREAM h = OpenFile(path);
   ASSERT_NE(h, 0u);
   EXPECT_STREQ(BASS_ErrorText(), "");
+  float volume = 0;
+  EXPECT_EQ(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &volume), 1);
+  EXPECT_EQ(volume, 1.0f);
   EXPECT_EQ(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.5f), 1);
+  EXPECT_EQ(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &volume), 1);
+  EXPECT_EQ(volume, 0.5f);
   EXPECT_EQ(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 7.0f), 1);  // clamped
+  EXPECT_EQ(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &volume), 1);
+  EXPECT_EQ(volume, 1.0f);
   EXPECT_EQ(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, std::nanf("")), 0);
   EXPECT_EQ(BASS_ChannelSetAttribute(h, 99, 0.5f), 0);
+  EXPECT_EQ(BASS_ChannelGetAttribute(h, 99, &volume), 0);
+  EXPECT_EQ(BASS_ChannelGetAttribute(0, BASS_ATTRIB_VOL, &volume), 0);
   EXPECT_EQ(BASS_ChannelGetLength(h, 1), BASS_ERROR_VALUE);
   EXPECT_EQ(BASS_ChannelGetPosition(h, 1), BASS_ERROR_VALUE);
   SyncRecorder rec;

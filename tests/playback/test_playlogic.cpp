@@ -33,6 +33,10 @@ TEST(GaugeDrag, PositionKnobAndClamping) {
       {5000, 0, 179, 114, 100, 16, 114, 100, 179 + 114 - 8},
       {-30, 0, 179, 114, 100, 16, 0, 0, 179 - 8},
       {52 + 114, 0, 52, 114, 155, 20, 114, 155, 52 + 114 - 10},
+      // One pixel inside either end.
+      {400 + 179 + 1, 400, 179, 114, 100, 16, 1, 1, 179 + 1 - 8},
+      {400 + 179 + 113, 400, 179, 114, 100, 16, 113, 99, 179 + 113 - 8},
+      {400 + 179, 400, 179, 114, 100, 16, 0, 0, 179 - 8},
   };
   for (const Row& r : rows) {
     auto d = gauge::GaugeFromCursor(r.cursorX, r.windowLeft, r.gaugeLeft, r.width, r.max, r.knob);
@@ -79,6 +83,10 @@ TEST(Tick, TimeText) {
   EXPECT_EQ(tick::TimeText(-1, 65 * kBytesPerSecond, -1e-6, 65.2), "1:05 / --:--");
   EXPECT_EQ(tick::TimeText(0, 0, 0.0, 0.0), "0:00 / --:--");
   EXPECT_EQ(tick::TimeText(100, -1, 1.0, -1.0), "0:00 / 0:01");
+  // Seconds at the padding boundary: 9 is padded, 10 is not ("1:010" would be wrong).
+  EXPECT_EQ(tick::TimeText(70 * kBytesPerSecond, 9 * kBytesPerSecond, 70.0, 9.0), "0:09 / 1:10");
+  EXPECT_EQ(tick::TimeText(610 * kBytesPerSecond, 10 * kBytesPerSecond, 610.0, 10.9),
+            "0:10 / 10:10");
 }
 
 TEST(Tick, PlayedSecondsHalvesToEven) {
@@ -189,6 +197,9 @@ TEST(PlaySequence, NextPreviousAndRange) {
       {0, 5, 1, 0, 0},    // previous on row 0 stays on row 0
       {-1, 5, 0, 0, -1},  // nothing current: both give row 0
       {7, 5, 0, 0, 4},    // beyond the list (after deleting rows): back in range
+      {5, 5, 0, 4, 4},    // an index equal to the row count is out of range too
+      {0, 1, 0, 0, 0},    // a single row is its own next and previous
+      {1, 1, 0, 0, 0},    // one past the only row
       {-9, 5, 0, 0, -1}, {2, 0, -1, -1, -1},  // empty list
   };
   for (const Row& r : rows) {

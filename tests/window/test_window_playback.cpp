@@ -175,6 +175,63 @@ TEST_F(WindowPlayback, TickShowsProgressTimeAndTheNineLyricLines) {
   EXPECT_LT(percent, 90);
 }
 
+float StreamVolume(HSTREAM h) {
+  float volume = -1;
+  EXPECT_EQ(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &volume), 1);
+  return volume;
+}
+
+// The gauge is the only record of the volume: every new stream, by a command
+// or by the automatic advance, must play at what the user set.
+TEST_F(WindowPlayback, TheVolumeTheUserSetHoldsForTheNextSongs) {
+  ThreeSongs(2.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.98f);
+  auto* gauge = Child<TFlatGauge>("FlatVolGauge2");
+  DragGauge(gauge, gauge, 57);
+  ASSERT_EQ(gauge->Position(), 50);
+  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
+  const HSTREAM first = State().StreamHandle;
+  Click("RzBmpButton1");
+  ASSERT_TRUE(WaitTitle("Song B"));
+  ASSERT_NE(State().StreamHandle, first);
+  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
+  const HSTREAM second = State().StreamHandle;
+  ASSERT_TRUE(WaitTitle("Song C"));  // the end of B advances
+  ASSERT_NE(State().StreamHandle, second);
+  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
+}
+
+// Lines of one song must not stay on screen under the next song when that
+// one has no lyrics.
+TEST_F(WindowPlayback, ASongWithoutLyricsClearsThePreviousSongsLines) {
+  fs::path sung = Tone("sung.mp3", 6.0, "Sung");
+  wintest::WriteText(Dir() / "sung.lrc", G("[00:00.50]一\r\n[00:01.00]二\r\n[00:05.00]五\r\n"));
+  fs::path plain = Tone("plain.mp3", 4.0, "Plain");
+  WritePlaylist({{"Sung", "", 0, cp::PathToAnsi(sung)}, {"Plain", "", 0, cp::PathToAnsi(plain)}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Sung"));
+  auto* label4 = Child<QLabel>("Label4");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return label4->text() == QString::fromUtf8("二"); }, 5000));
+  EXPECT_EQ(Child<QLabel>("Label5")->text(), QString::fromUtf8("五"));
+  Click("RzBmpButton1");
+  ASSERT_TRUE(WaitTitle("Plain"));
+  EXPECT_FALSE(State().Lyrics.HasLyrics);
+  const char* names[] = {"Label4", "Label5",  "Label6",  "Label7", "Label8",
+                         "Label9", "Label10", "Label11", "Label12"};
+  auto allEmpty = [&] {
+    for (const char* n : names)
+      if (!Child<QLabel>(n)->text().isEmpty()) return false;
+    return true;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(allEmpty, 1000));
+}
+
 TEST_F(WindowPlayback, UnreadableLyricFilePlaysWithoutLyrics) {
   fs::path song = Tone("locked.mp3", 3.0, "Locked");
   fs::create_directory(Dir() / "locked.lrc");  // exists, but cannot be read as a file

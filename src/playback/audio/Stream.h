@@ -46,6 +46,7 @@ class Stream {
   PlayState State() const { return channel_.state.load(std::memory_order_acquire); }
   bool Stalled() const { return channel_.stalled.load(std::memory_order_relaxed); }
   void SetVolume(float v) { channel_.volume.store(v, std::memory_order_relaxed); }
+  float Volume() const { return channel_.volume.load(std::memory_order_relaxed); }
   uint64_t Position() const { return channel_.ring.ReadTotal(); }
   uint32_t EndCount() const { return channel_.ends.load(std::memory_order_acquire); }
   // Exact once the input has ended, else the container's figure, if any.
