@@ -6,11 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <httplib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "lyrics/LyricRetrieval.h"
 #include "online/IEgetHttp.h"
 #include "online/OnlineFixtures.h"
 #include "online/ResolveSong.h"
@@ -238,7 +242,34 @@ TEST(DemoService, ServesRulesAndSearchesToTheCli) {
   EXPECT_EQ(second.Stop(SIGINT), 0);
 }
 
-TEST(DemoService, EverySongPlaysWithTimedLyrics) {
+// What a stream address answers, redirects not followed.
+struct StreamAnswer {
+  int status = 0;
+  bool chunked = false;
+  std::string location;
+  std::string body;
+};
+
+StreamAnswer Get(const std::string& base, const std::string& url) {
+  StreamAnswer a;
+  httplib::Client client(base);
+  client.set_follow_location(false);
+  client.set_read_timeout(30, 0);  // a first request makes the song's audio
+  auto res = client.Get(url.substr(base.size()));
+  if (!res) return a;
+  a.status = res->status;
+  a.chunked = res->get_header_value("Transfer-Encoding") == "chunked";
+  a.location = res->get_header_value("Location");
+  a.body = res->body;
+  return a;
+}
+
+// Every road of the demo catalogue, as a new user meets it from the search
+// box: paging (one page in GBK), a row without a song number, titles longer
+// than the caption cut or with an apostrophe or an entity, WAV and MP3 streams
+// (one chunked, one behind a redirect), a song without lyrics and one whose
+// stream fails.
+TEST(DemoService, EveryRoadOfTheCatalogue) {
   ASSERT_TRUE(std::filesystem::exists(testsupport::BuiltProgram("lyrano-demo")));
   DemoProcess demo;
   ASSERT_FALSE(demo.base().empty());
@@ -250,47 +281,108 @@ TEST(DemoService, EverySongPlaysWithTimedLyrics) {
   const rules::RulePageReading reading = rules::ReadRulePage(true, page);
   ASSERT_TRUE(reading.ready);
 
-  // Every page of the whole catalogue, following the next links.
-  std::vector<TPlaylistEntry> songs;
-  std::string url = *search::SearchAddress(onlinetest::A("全部"));
-  for (int pages = 0; !url.empty() && pages < 10; ++pages) {
-    search::TResultPage result;
-    ASSERT_TRUE(search::FetchResultPage(url, reading.values, result));
-    songs.insert(songs.end(), result.Rows.begin(), result.Rows.end());
-    url = result.NextPageUrl;
+  // The pages of a keyword, following the next links; their addresses too.
+  std::vector<std::string> addresses;
+  auto pages = [&](const char* keyword) {
+    std::vector<std::vector<TPlaylistEntry>> out;
+    addresses.clear();
+    std::string url = *search::SearchAddress(onlinetest::A(keyword));
+    for (int n = 0; !url.empty() && n < 10; ++n) {
+      search::TResultPage result;
+      EXPECT_TRUE(search::FetchResultPage(url, reading.values, result)) << url;
+      EXPECT_FALSE(result.Rows.empty()) << url;
+      out.push_back(result.Rows);
+      addresses.push_back(url);
+      url = result.NextPageUrl;
+    }
+    return out;
+  };
+  EXPECT_GE(pages("夏天").size(), 2u);
+  const auto ours = pages("我们的歌");
+  ASSERT_GE(ours.size(), 3u);
+  // The second page is GBK HTML, read the same.
+  std::string raw;
+  ASSERT_TRUE(IEgetHttp::FetchRaw(addresses[1], raw));
+  EXPECT_EQ(IEgetHttp::ClassifyUtf8(raw), IEgetHttp::Utf8Class::NotUtf8);
+  EXPECT_NE(raw.find("charset=\"gbk\""), std::string::npos);
+  const auto all = pages("全部");
+  ASSERT_GE(all.size(), 4u);
+
+  int withoutId = 0, longTitle = 0, apostrophe = 0, entity = 0, withoutSinger = 0;
+  for (const auto& rows : ours) {
+    for (const TPlaylistEntry& row : rows) {
+      withoutId += row.SongId == 0;
+      longTitle += row.Title.size() > 20;
+      apostrophe += row.Title.find('"') != std::string::npos;  // the page's ' shows as "
+      entity += row.Title.find("&amp;") != std::string::npos;  // titles are not decoded
+    }
   }
-  EXPECT_GE(songs.size(), 12u);
+  EXPECT_GE(withoutId, 1);
+  EXPECT_GE(longTitle, 1);
+  EXPECT_GE(apostrophe, 1);
+  EXPECT_GE(entity, 1);
 
   std::set<std::string> distinct;
-  int withoutSinger = 0;
-  for (const TPlaylistEntry& song : songs) {
-    SCOPED_TRACE(cp::AnsiToUtf8(song.Title));
-    if (song.geshou.empty()) ++withoutSinger;
-    std::string stream;
-    std::string lyrics;
-    ResolveSong(song.SongId, reading.values, stream, lyrics);
-    ASSERT_FALSE(stream.empty());
-    EXPECT_NE(lyrics.find(song.Title), std::string::npos);  // GBK, with the title tag
-    EXPECT_NE(lyrics.find("\r\n[00:0"), std::string::npos);
-
-    std::string wav;
-    ASSERT_TRUE(IEgetHttp::FetchRaw(stream, wav));
-    ASSERT_GT(wav.size(), 44u);
-    EXPECT_EQ(wav.substr(0, 4), "RIFF");
-    EXPECT_EQ(wav.substr(8, 4), "WAVE");
-    auto le32 = [&](size_t at) {
-      return static_cast<uint32_t>(static_cast<unsigned char>(wav[at])) |
-             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 1])) << 8 |
-             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 2])) << 16 |
-             static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 3])) << 24;
-    };
-    const double seconds = static_cast<double>(le32(40)) / le32(28);
-    EXPECT_GE(seconds, 20.0);
-    EXPECT_LE(seconds, 40.0);
-    EXPECT_EQ(wav.size(), 44u + le32(40));
-    distinct.insert(wav);
+  int played = 0, mp3 = 0, chunked = 0, redirected = 0, failed = 0, silent = 0, lookedUp = 0;
+  for (const auto& rows : all) {
+    for (const TPlaylistEntry& song : rows) {
+      SCOPED_TRACE(cp::AnsiToUtf8(song.Title));
+      if (song.geshou.empty()) ++withoutSinger;
+      std::string stream, lyrics;
+      if (song.SongId != 0) {
+        ResolveSong(song.SongId, reading.values, stream, lyrics);
+      } else {
+        // The title lookup, as the player runs it for a row without a number.
+        CliRun run = RunCli(demo.base(), "find " + ShellQuote(cp::AnsiToUtf8(song.Title)) + " " +
+                                             ShellQuote(cp::AnsiToUtf8(song.geshou)));
+        ASSERT_EQ(run.rc, 0) << run.err;
+        ASSERT_EQ(run.out.rfind("stream\t", 0), 0u) << run.out;
+        stream = run.out.substr(7, run.out.find('\n') - 7);
+        const size_t at = run.out.find("\nlyric\t");
+        if (at != std::string::npos) lyrics = run.out.substr(at + 7);
+        ++lookedUp;
+      }
+      ASSERT_FALSE(stream.empty());
+      if (lyrics.empty()) {
+        ++silent;
+      } else {
+        EXPECT_NE(lyrics.find("[00:0"), std::string::npos);  // timed lines
+      }
+      StreamAnswer answer = Get(demo.base(), stream);
+      if (answer.status == 302) {
+        ++redirected;
+        EXPECT_EQ(answer.location.rfind(demo.base() + "/audio/", 0), 0u) << answer.location;
+        answer = Get(demo.base(), answer.location);
+      }
+      if (answer.status == 404) {
+        ++failed;
+        std::string body;
+        EXPECT_FALSE(IEgetHttp::FetchRaw(stream, body));
+        continue;
+      }
+      ASSERT_EQ(answer.status, 200);
+      ++played;
+      chunked += answer.chunked;
+      const std::string& audio = answer.body;
+      ASSERT_GT(audio.size(), 1000u);
+      if (audio.substr(0, 4) == "RIFF") {
+        EXPECT_EQ(audio.substr(8, 4), "WAVE");
+      } else {
+        // An MP3 with its ID3 tag, as the encoder writes it.
+        EXPECT_EQ(audio.substr(0, 3), "ID3");
+        ++mp3;
+      }
+      distinct.insert(audio);
+    }
   }
-  EXPECT_EQ(distinct.size(), songs.size());
+  EXPECT_EQ(static_cast<int>(distinct.size()), played);
+  EXPECT_GE(played, 12);
+  EXPECT_GE(mp3, 3);
+  EXPECT_EQ(chunked, 1);
+  EXPECT_EQ(redirected, 1);
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(silent, 1);
+  EXPECT_GE(lookedUp, 1);
   EXPECT_GT(withoutSinger, 0);
 
   // An address without its access code is refused.

@@ -18,6 +18,15 @@ namespace demo {
 
 enum class Voice { Soft, Flute, Reed, Bell, Pluck };
 
+// How the site serves a song's stream; each shows the player another road.
+enum class Delivery {
+  Wav,          // a WAV file with its length
+  Mp3,          // an MP3 file with its length
+  Mp3Chunked,   // MP3 sent chunked, without a length
+  Mp3Redirect,  // the song's address answers 302 and points at the MP3
+  Broken,       // the address answers 404: the player skips the song
+};
+
 struct Line {
   const char* melody;
   const char* words;  // empty: instrumental, no lyric line
@@ -30,14 +39,22 @@ struct Song {
   int bpm;
   int keyRoot;  // MIDI note of degree 1
   Voice voice;
-  std::vector<Line> lines;  // intro and outro are lines without words
+  std::vector<Line> lines;  // intro and outro are lines without words; all without: no lyrics
+  // Further words the search finds the song by, besides title and singer (as
+  // a real site matches albums): "我们的歌" and "夏天" each fill several pages.
+  const char* tags = "";
+  Delivery delivery = Delivery::Wav;
+  bool listedWithId = true;  // false: its result item has no song number
 };
+
+// True when at least one line has words: only then is there a lyric file.
+bool HasLyrics(const Song& song);
 
 const std::vector<Song>& Catalogue();
 const Song* FindSong(int id);
 
-// Songs whose title or singer contains `keyword`, in catalogue order; "全部"
-// lists every song.
+// Songs whose title, singer or tags contain `keyword`, in catalogue order;
+// "全部" lists every song.
 std::vector<const Song*> SearchSongs(std::string_view keyword);
 
 // The title lookup: an exact title (and singer, when given) first, else the

@@ -1,12 +1,17 @@
 #include "Site.h"
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <cstdio>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "Catalogue.h"
+#include "Mp3.h"
 #include "Synth.h"
 #include "common/codepage.h"
 #include "common/funPub.h"
@@ -27,6 +32,8 @@ std::string Host(const httplib::Request& req) {
   return clean ? host : "127.0.0.1:" + std::to_string(req.local_port);
 }
 
+// Text for element content and double-quoted attributes. Apostrophes stay as
+// they are, as on real sites: the player turns them into double quotes.
 std::string Html(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -42,9 +49,6 @@ std::string Html(std::string_view text) {
         break;
       case '"':
         out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
         break;
       default:
         out += c;
@@ -108,13 +112,21 @@ std::string TitleHtml(const Song& song, const std::string& keyword) {
          Html(title.substr(at + keyword.size()));
 }
 
-std::string ResultPage(const std::string& keyword, int jump) {
+struct Page {
+  std::string body;
+  const char* type;
+};
+
+// The second result page of every search is written in GBK, as older sites
+// still do; the others in UTF-8.
+Page ResultPage(const std::string& keyword, int jump) {
   const std::vector<const Song*> found = SearchSongs(keyword);
   const size_t pages = (found.size() + kPageSize - 1) / kPageSize;
   const size_t page = jump < 0 ? 0 : static_cast<size_t>(jump);
 
-  std::string html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
-                     Html(keyword) +
+  const bool gbk = page == 1;
+  std::string html = std::string("<!DOCTYPE html>\n<html><head><meta charset=\"") +
+                     (gbk ? "gbk" : "utf-8") + "\"><title>" + Html(keyword) +
                      " 的搜索结果 - Lyrano 演示曲库</title></head>\n<body>\n"
                      "<form action=\"/search\"><input type=\"hidden\" name=\"jump\" value=\"0\">"
                      "<input name=\"key\" value=\"" +
@@ -129,8 +141,9 @@ std::string ResultPage(const std::string& keyword, int jump) {
     const std::string id = std::to_string(song.id);
     html += "<li class=\"song-item\"><input type=\"checkbox\" name=\"sid\" value=\"" + id +
             "\"><span class=\"index\">" + std::to_string(i + 1) +
-            "</span> <a class=\"song-title\" href=\"/song/" + id + "\" data-songid=\"" + id +
-            "\">" + TitleHtml(song, keyword) + "</a> ";
+            "</span> <a class=\"song-title\" href=\"/song/" + id + "\"" +
+            (song.listedWithId ? " data-songid=\"" + id + "\"" : std::string()) + ">" +
+            TitleHtml(song, keyword) + "</a> ";
     if (*song.singer != '\0') {
       html += "<span class=\"singer\"><a href=\"/" + SearchLink(song.singer, 0) + "\">" +
               Html(song.singer) + "</a></span>";
@@ -149,28 +162,66 @@ std::string ResultPage(const std::string& keyword, int jump) {
     html += "<a class=\"page-next\" href=\"" + SearchLink(keyword, page + 1) + "\">下一页</a>";
   }
   html += "</div>\n</body></html>\n";
-  return html;
+  if (gbk) return {cp::Utf8ToAnsi(html), "text/html; charset=gbk"};
+  return {html, kHtml};
+}
+
+// Where a song's stream is, below /audio/, by how it is served.
+std::string StreamFile(const Song& song) {
+  const std::string id = std::to_string(song.id);
+  switch (song.delivery) {
+    case Delivery::Wav:
+      return id + ".wav";
+    case Delivery::Mp3Redirect:
+      return "go/" + id;
+    case Delivery::Mp3:
+    case Delivery::Mp3Chunked:
+    case Delivery::Broken:
+      break;
+  }
+  return id + ".mp3";
+}
+
+// JSON string content: the titles hold no control characters, only quotes
+// and backslashes need escaping.
+std::string JsonText(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out;
 }
 
 std::string SongInfo(const Song* song, const std::string& host, const std::string& callback) {
   if (song == nullptr) return callback + "({\"error\":22001,\"data\":null});";
   const std::string id = std::to_string(song->id);
   // Slashes escaped as JSON allows; the player strips the backslashes.
-  return callback + "({\"error\":0,\"data\":{\"songid\":" + id + ",\"title\":\"" + song->title +
-         "\",\"singer\":\"" + song->singer + "\",\"album\":\"Lyrano \\u0026 friends\"," +
-         "\"songlink\":\"http:\\/\\/" + host + "\\/audio\\/" + id + ".wav\",\"xcode\":\"" +
-         AccessCode(song->id) + "\",\"lrclink\":\"\\/bdlrc\\/" + std::to_string(song->id / 100) +
-         "\\/" + id + ".lrc\",\"format\":\"wav\",\"rate\":22050}});";
+  // A song without words has no lyric link at all.
+  const std::string lyric =
+      HasLyrics(*song)
+          ? "\"lrclink\":\"\\/bdlrc\\/" + std::to_string(song->id / 100) + "\\/" + id + ".lrc\","
+          : std::string();
+  const bool wav = song->delivery == Delivery::Wav;
+  return callback + "({\"error\":0,\"data\":{\"songid\":" + id + ",\"title\":\"" +
+         JsonText(song->title) + "\",\"singer\":\"" + JsonText(song->singer) +
+         "\",\"album\":\"Lyrano \\u0026 friends\"," + "\"songlink\":\"http:\\/\\/" + host +
+         "\\/audio\\/" + funPub::ReplaceAll(StreamFile(*song), "/", "\\/") + "\",\"xcode\":\"" +
+         AccessCode(song->id) + "\"," + lyric + "\"format\":\"" + (wav ? "wav" : "mp3") +
+         "\",\"rate\":22050}});";
 }
 
 std::string LookupAnswer(const Song* song, const std::string& host) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<result>";
   if (song == nullptr) return xml + "<count>0</count></result>\n";
   const std::string id = std::to_string(song->id);
+  // The player takes the folder of <encode> and appends <decode>.
+  const std::string file = StreamFile(*song);
   xml += "<count>1</count><data><title><![CDATA[" + std::string(song->title) +
          "]]></title><singer><![CDATA[" + song->singer + "]]></singer><encode><![CDATA[http://" +
-         host + "/audio/" + id + ".wav]]></encode><decode><![CDATA[" + id +
-         ".wav?xcode=" + AccessCode(song->id) + "]]></decode><type>1</type><lrcid>" + id +
+         host + "/audio/" + file + "]]></encode><decode><![CDATA[" +
+         file.substr(file.rfind('/') + 1) + "?xcode=" + AccessCode(song->id) +
+         "]]></decode><type>1</type><lrcid>" + (HasLyrics(*song) ? id : "0") +
          "</lrcid></data></result>\n";
   return xml;
 }
@@ -179,7 +230,8 @@ std::string IndexPage() {
   std::string html =
       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Lyrano 演示曲库</title>"
       "</head>\n<body>\n<h1>Lyrano 演示曲库</h1>\n"
-      "<p>规则页：<a href=\"/rules.html\">/rules.html</a>；搜索“全部”列出所有歌曲。</p>\n<ol>\n";
+      "<p>规则页：<a href=\"/rules.html\">/rules.html</a>；搜索“我们的歌”“夏天”各有几页结果，"
+      "“全部”列出所有歌曲。</p>\n<ol>\n";
   for (const Song& song : Catalogue()) {
     html += "<li><a href=\"/song/" + std::to_string(song.id) + "\">" + Html(song.title) + "</a> " +
             Html(*song.singer != '\0' ? song.singer : "群星") + "</li>\n";
@@ -194,20 +246,51 @@ std::string SongPage(const Song& song) {
          "</pre>\n</body></html>\n";
 }
 
-// Audio is made on first request and kept for the run.
+// Audio is made on first request (or by the warm-up at start) and kept for
+// the run: WAV for the WAV songs, MP3 for the others. Each song is made once,
+// under its own flag, so a song being encoded never holds up another.
 class AudioCache {
  public:
+  // Null when the song has no stream or its MP3 could not be made.
   std::shared_ptr<const std::string> Get(const Song& song) {
-    std::lock_guard lock(mutex_);
-    auto& slot = wavs_[song.id];
-    if (!slot) slot = std::make_shared<const std::string>(RenderWav(song));
-    return slot;
+    if (song.delivery == Delivery::Broken) return nullptr;
+    std::shared_ptr<Slot> slot;
+    {
+      std::lock_guard lock(mutex_);
+      auto& entry = slots_[song.id];
+      if (!entry) entry = std::make_shared<Slot>();
+      slot = entry;
+    }
+    std::call_once(slot->once, [&] { slot->bytes = Make(song); });
+    return slot->bytes;
   }
 
  private:
-  std::mutex mutex_;
-  std::map<int, std::shared_ptr<const std::string>> wavs_;
+  struct Slot {
+    std::once_flag once;
+    std::shared_ptr<const std::string> bytes;
+  };
+
+  std::shared_ptr<const std::string> Make(const Song& song) {
+    std::string wav = RenderWav(song);
+    if (song.delivery == Delivery::Wav) return std::make_shared<const std::string>(std::move(wav));
+    try {
+      return std::make_shared<const std::string>(EncodeMp3(wav, song.title, song.singer));
+    } catch (const std::exception& e) {
+      if (!warned_.exchange(true)) std::fprintf(stderr, "lyrano-demo: %s\n", e.what());
+      return nullptr;
+    }
+  }
+
+  std::mutex mutex_;  // guards slots_ only
+  std::map<int, std::shared_ptr<Slot>> slots_;
+  std::atomic<bool> warned_{false};
 };
+
+AudioCache& Audio() {
+  static AudioCache cache;
+  return cache;
+}
 
 int PathId(const httplib::Request& req, size_t group) {
   int id = 0;
@@ -224,8 +307,6 @@ void NotFound(httplib::Response& res) {
 }  // namespace
 
 void RegisterRoutes(httplib::Server& server) {
-  auto audio = std::make_shared<AudioCache>();
-
   server.Get("/", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(IndexPage(), kHtml);
   });
@@ -233,8 +314,9 @@ void RegisterRoutes(httplib::Server& server) {
     res.set_content(RulePage(Host(req)), kHtml);
   });
   server.Get("/search", [](const httplib::Request& req, httplib::Response& res) {
-    res.set_content(ResultPage(funPub::Trim(req.get_param_value("key")), IntParam(req, "jump", 0)),
-                    kHtml);
+    const Page page =
+        ResultPage(funPub::Trim(req.get_param_value("key")), IntParam(req, "jump", 0));
+    res.set_content(page.body, page.type);
   });
   server.Get(R"(/song/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     const Song* song = FindSong(PathId(req, 1));
@@ -259,21 +341,61 @@ void RegisterRoutes(httplib::Server& server) {
   });
   server.Get(R"(/bdlrc/(\d+)/(\d+)\.lrc)", [](const httplib::Request& req, httplib::Response& res) {
     const Song* song = FindSong(PathId(req, 2));
-    if (song == nullptr || PathId(req, 1) != song->id / 100) return NotFound(res);
+    if (song == nullptr || PathId(req, 1) != song->id / 100 || !HasLyrics(*song)) {
+      return NotFound(res);
+    }
     // The lyric server keeps its files in GBK.
     res.set_content(cp::Utf8ToAnsi(LrcText(*song)), "text/plain; charset=gbk");
   });
-  server.Get(R"(/audio/(\d+)\.wav)", [audio](const httplib::Request& req, httplib::Response& res) {
+  // The streams, each behind the song's access code, found only at the
+  // address its delivery gives it (see StreamFile).
+  server.Get(R"(/audio/(\d+)\.(wav|mp3))", [](const httplib::Request& req, httplib::Response& res) {
     const Song* song = FindSong(PathId(req, 1));
-    if (song == nullptr) return NotFound(res);
+    const std::string ext = req.matches[2];
+    // The redirected song's MP3 lies at <id>.mp3 too, where its 302 points.
+    const bool here =
+        song != nullptr && (StreamFile(*song) == std::to_string(song->id) + "." + ext ||
+                            (song->delivery == Delivery::Mp3Redirect && ext == "mp3"));
+    if (!here || song->delivery == Delivery::Broken) return NotFound(res);
     if (req.get_param_value("xcode") != AccessCode(song->id)) {
       res.status = 403;
       res.set_content("bad access code\n", "text/plain; charset=utf-8");
       return;
     }
-    const auto wav = audio->Get(*song);
-    res.set_content(*wav, "audio/wav");
+    const auto bytes = Audio().Get(*song);
+    if (!bytes) {
+      res.status = 503;
+      res.set_content("no MP3 encoder\n", "text/plain; charset=utf-8");
+      return;
+    }
+    const char* type = ext == "wav" ? "audio/wav" : "audio/mpeg";
+    if (song->delivery != Delivery::Mp3Chunked) {
+      res.set_content(*bytes, type);
+      return;
+    }
+    // Sent in pieces without a length, as a live site or a proxy does.
+    res.set_chunked_content_provider(type, [bytes](size_t offset, httplib::DataSink& sink) {
+      const size_t n = std::min<size_t>(16 * 1024, bytes->size() - offset);
+      if (n > 0 && !sink.write(bytes->data() + offset, n)) return false;
+      if (offset + n >= bytes->size()) sink.done();
+      return true;
+    });
   });
+  server.Get(R"(/audio/go/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    const Song* song = FindSong(PathId(req, 1));
+    if (song == nullptr || song->delivery != Delivery::Mp3Redirect) return NotFound(res);
+    // The song's address moved: the site points at the file, code and all.
+    res.set_redirect("http://" + Host(req) + "/audio/" + std::to_string(song->id) +
+                         ".mp3?xcode=" + funPub::UrlEncode(req.get_param_value("xcode")),
+                     302);
+  });
+}
+
+void WarmUpAudio(const std::atomic<bool>& stop) {
+  for (const Song& song : Catalogue()) {
+    if (stop.load()) return;
+    if (song.delivery != Delivery::Wav) Audio().Get(song);
+  }
 }
 
 }  // namespace demo

@@ -84,10 +84,12 @@ int main(int argc, char** argv) {
     }
     server.stop();
   });
+  std::thread warmUp([&] { demo::WarmUpAudio(ended); });
   const bool ok = server.listen_after_bind();
   ended.store(true);
   // Wake the waiter if the server ended on its own.
   pthread_kill(waiter.native_handle(), SIGUSR1);
   waiter.join();
+  warmUp.join();
   return ok ? 0 : 1;
 }
