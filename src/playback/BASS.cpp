@@ -145,10 +145,9 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
 
 BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
   if (attrib != BASS_ATTRIB_VOL || value == nullptr) return 0;
-  auto stream = Engine::Get().Find(handle);
-  if (!stream) return 0;
-  *value = stream->Volume();
-  return 1;
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0) return 0;
+  return e->GetVolume(handle, value);
 }
 
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC proc, void* user) {

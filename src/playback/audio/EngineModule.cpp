@@ -90,6 +90,13 @@ BOOL SetVolume(DWORD handle, float volume) {
   return 1;
 }
 
+BOOL GetVolume(DWORD handle, float* volume) {
+  auto stream = Engine::Get().Find(handle);
+  if (!stream) return 0;
+  *volume = stream->Volume();
+  return 1;
+}
+
 HSYNC SetSync(DWORD handle, DWORD type, SYNCPROC proc, void* user) {
   return Engine::Get().SetSync(handle, type, proc, user);
 }
@@ -102,9 +109,9 @@ const char* ErrorText() {
   return gLastError.c_str();
 }
 
-constexpr EngineTable kTable{Init,     OpenFile,  OpenUrl, Free,       Exists,
-                             Play,     Pause,     Stop,    State,      Length,
-                             Position, SetVolume, SetSync, RemoveSync, ErrorText};
+constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,     Exists,   Play,
+                             Pause,   Stop,       State,     Length,   Position, SetVolume,
+                             SetSync, RemoveSync, ErrorText, GetVolume};
 
 }  // namespace
 }  // namespace lyrano::audio

@@ -14,7 +14,7 @@
 namespace lyrano::audio {
 
 // Raised whenever an entry is added, removed or changes its meaning.
-constexpr uint32_t kEngineTableVersion = 1;
+constexpr uint32_t kEngineTableVersion = 2;  // 2: GetVolume
 constexpr char kEngineModuleFile[] = "lyrano-audio.so";
 constexpr char kEngineEntry[] = "lyrano_audio_engine";
 // Decoded 44100 Hz 16-bit stereo PCM.
@@ -43,6 +43,9 @@ struct EngineTable {
 
   // Why the last failed Init or open on this thread failed; empty after a success.
   const char* (*ErrorText)();
+
+  // The volume last set on the stream (1.0 until set); false for a bad handle.
+  BOOL (*GetVolume)(DWORD handle, float* volume);
 };
 
 }  // namespace lyrano::audio
