@@ -209,6 +209,27 @@ TEST_F(WindowFaults, SearchAgainstServersThatMisbehave) {
   EXPECT_EQ(Messages(), std::vector<std::string>{});
 }
 
+TEST_F(WindowFaults, WindowAnswersWhileASearchStalls) {
+  rulePage = SearchRules();
+  Start();
+  ASSERT_TRUE(WaitReady());
+  std::atomic<bool> hungUp{false};
+  RawServer site([&](int fd, RawServer& self) {
+    RawServer::ReadRequest(fd);
+    RawServer::Send(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<ol><li>7</li>");
+    RawServer::AwaitClose(fd, self);
+    hungUp = true;
+  });
+  LoopProbe probe;
+  probe.Start();
+  SearchAt(site.url(""), "stall", [&] { return hungUp.load(); });
+  probe.Stop();
+  // The fetch waited 3 s for the rest of the page; the window went on.
+  EXPECT_GE(probe.Ticks(), 20);
+  EXPECT_LT(probe.MaxWallMs(), 1000) << "the window stood still while the site stalled";
+  EXPECT_EQ(Form().SearchBox()->Count(), 0);
+}
+
 TEST_F(WindowFaults, SiteSongsWhoseInformationServerMisbehavesAreSkipped) {
   // Song 1 stalls, 2 sends garbage, 3 redirects to a local file, the lookup of
   // song 4 by its title gets a gzip body cut in half; then a local song that
@@ -427,8 +448,18 @@ class WindowBadSkin : public WindowFaults {
     fs::remove(Data() / "skin" / file);
     make(Data() / "skin" / file);
     WritePlaylist({{"A", "", 0, "/a.mp3"}});
+    // A reader stuck on a FIFO is freed after 12 s (failing the time check)
+    // rather than hanging the test.
+    std::atomic<bool> started{false};
+    std::thread rescuer([&, fifo = Data() / "skin" / file] {
+      for (int i = 0; i < 240 && !started; ++i) std::this_thread::sleep_for(50ms);
+      int fd = started ? -1 : ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    });
     auto start = std::chrono::steady_clock::now();
     Start({}, false);
+    started = true;
+    rescuer.join();
     QTest::qWait(50);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     ASSERT_EQ(Messages().size(), 1u);
@@ -453,6 +484,20 @@ TEST_F(WindowBadSkin, PictureOfTwentyThousandPixelsSquare) {
 
 TEST_F(WindowBadSkin, PictureFileOfFortyMegabytes) {
   StartWithPicture("ControlBar.png", std::string(40u << 20, '\x01'));
+}
+
+TEST_F(WindowBadSkin, PictureThatIsAFifo) {
+  // A reader that waited on it would hang start-up for ever.
+  StartWith("yuan.png", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); });
+}
+
+TEST_F(WindowBadSkin, PicturesThatAreDevices) {
+  // Endless bytes: read whole, they would fill the memory.
+  StartWith("laba.png", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); });
+}
+
+TEST_F(WindowBadSkin, BitmapThatIsAFolder) {
+  StartWith("Listback_1.bmp", [](const fs::path& p) { fs::create_directory(p); });
 }
 
 }  // namespace
