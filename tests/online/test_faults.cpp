@@ -146,7 +146,7 @@ TEST(NetworkFaults, GzipBombStopsAtTheBodyCap) {
                                            std::to_string(bomb.size()) + "\r\n") +
                             bomb);
   });
-  const long before = PeakKiB();
+  [[maybe_unused]] const long before = PeakKiB();
   ExpectQuickFailure(Fetch(server.url()));
   // The body is refused at 32 MiB decoded; the growth of the buffer up to there
   // is all the memory the bomb may cost. (An address sanitizer keeps freed
