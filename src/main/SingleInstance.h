@@ -8,7 +8,8 @@
 // the other's user id (SO_PEERCRED): the running instance drops connections of
 // other users, and a second launch hands nothing to a listener of another user.
 // Window's thread only (TAppInstances); HandOver runs before the application
-// object exists.
+// object exists. Plain sockets watched by the event loop: nothing here needs a
+// network library at start-up.
 #pragma once
 
 #include <sys/types.h>
@@ -20,8 +21,9 @@
 #include <string>
 #include <vector>
 
-class QLocalServer;
-class QLocalSocket;
+#include "main/InstanceMessage.h"
+
+class QSocketNotifier;
 
 namespace instance {
 
@@ -92,12 +94,15 @@ class TAppInstances : public QObject {
   void CmdLineReceived(const std::vector<std::string>& args);
 
  private:
-  void Accept(QLocalSocket* socket);
-  void Read(QLocalSocket* socket, std::string& buffer);
-  static void Drop(QLocalSocket* socket);
+  class TConnection;
+
+  void AcceptPending();
+  void Accept(int fd);
+  void Deliver(instance::THandover message);
 
   QString name_;
-  QLocalServer* server_ = nullptr;
+  int listenFd_ = -1;
+  QSocketNotifier* listenNotifier_ = nullptr;
   TPeerUid peerUid_;
   uid_t ownUid_;
   int timeLimit_ = 2000;
