@@ -47,7 +47,8 @@ void MakeSkin(const fs::path& folder, const SkinSpec& spec) {
     WriteText(folder / "skin.ini",
               "[VERSION]\r\nFormat=1\r\nName=test\r\n[PICTURES]\r\n[FORMINFO]\r\n"
               "CaptionHeight=24\r\nFrameWidth=" +
-                  std::to_string(spec.frameWidth) + "\r\n[SKINOBJECTS]\r\n[SKINCONTROLS]\r\n");
+                  std::to_string(spec.frameWidth) + "\r\n[SKINOBJECTS]\r\n[SKINCONTROLS]\r\n" +
+                  spec.controls);
   }
   if (!spec.skinEx.empty()) WriteText(folder / "skinEx.ini", spec.skinEx);
   image("ControlBar.png", 140, 26, spec.base, "PNG");

@@ -30,6 +30,7 @@ struct SkinSpec {
   std::string skinEx;                         // content of skinEx.ini; none when empty
   std::vector<std::string> omit;              // files left out
   int frameWidth = 0;                         // the skinned frame around the client area
+  std::string controls;                       // lines of [SKINCONTROLS], e.g. "TextColor=#E6E6E8\r\n"
 };
 void MakeSkin(const std::filesystem::path& folder, const SkinSpec& spec);
 

@@ -80,6 +80,40 @@ TEST_F(WindowSkins, ChangingTheSkinWritesMainIniRepaintsRowsAndExpands) {
   EXPECT_FALSE(fs::exists(Dir() / "Main.ini"));
 }
 
+// Labels take the skin's text colour: on the form, in the tab pages, in list
+// rows made after start-up, and after a change of skin; a lyric label's own
+// colour stays its own.
+TEST_F(WindowSkins, LabelsAndListRowsShowTheSkinsTextColour) {
+  wintest::SkinSpec dark, light;
+  dark.controls = "TextColor=#E6E6E8\r\n";
+  light.controls = "TextColor=#1E3F3A\r\n";
+  wintest::MakeSkin(Data() / "skin", dark);
+  wintest::MakeSkin(Data() / "skin_light", light);
+  WritePlaylist({{G("歌一"), G("歌手"), 0, "/a.mp3"}});
+  Start();
+  auto text = [](QWidget* w) { return w->palette().color(QPalette::WindowText); };
+  auto rowTitle = [this](int row) {
+    return Form().PlaylistBox()->rowWidget(row)->findChild<QLabel*>(QStringLiteral("Title"));
+  };
+  const QColor darkText(0xE6, 0xE6, 0xE8), lightText(0x1E, 0x3F, 0x3A);
+  EXPECT_EQ(text(Child<QLabel>("Label1")), darkText);
+  EXPECT_EQ(text(Child<QLabel>("Label2")), darkText);  // on the "关于" page
+  ASSERT_NE(rowTitle(0), nullptr);
+  EXPECT_EQ(text(rowTitle(0)), darkText);
+  Form().PlaylistBox()->AddItem(G("歌二"), "", 0, "/b.mp3");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(text(rowTitle(1)), darkText);
+
+  auto* combo = Child<QComboBox>("spSkinComboBox1");
+  combo->setCurrentIndex(combo->findText("skin_light"));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(text(Child<QLabel>("Label1")), lightText);
+  EXPECT_EQ(text(rowTitle(0)), lightText);
+  Form().PlaylistBox()->AddItem(G("歌三"), "", 0, "/c.mp3");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(text(rowTitle(2)), lightText);
+}
+
 TEST_F(WindowSkins, MissingPictureStopsTheChangeAfterMainIniWithAnError) {
   wintest::SkinSpec broken;
   broken.omit = {"laba.png"};

@@ -350,6 +350,12 @@ int TspDynamicSkinForm::FrameWidth() const {
 
 void TspDynamicSkinForm::ApplySkin() {
   if (!form_) return;
+  // Under the skin's style sheet a widget does not inherit its parent's
+  // palette when it is polished: it falls back to the application's. Without
+  // this the labels, and every list row made later, drew in the default
+  // black whatever the skin's text colour. Set first: applying the style
+  // sheet polishes the children again.
+  QApplication::setPalette(skin_->Palette());
   skin_->ApplyTo(form_);
   // A taller or shorter bar keeps the window's size; the client area follows.
   size_.setHeight(std::clamp(size_.height(), CaptionHeight(), kMaxWindowSide));
