@@ -80,6 +80,14 @@ TEST_F(PlayerPlay, NextWrapsPreviousStopsAtTheFirstRow) {
   EXPECT_EQ(Fake().LiveStreams(), 1) << "each song frees the one before";
 }
 
+TEST_F(PlayerPlay, PreviousOnAOneRowListPlaysThatRowAgain) {
+  UseRows("A");
+  player->Previous();
+  player->Previous();
+  EXPECT_EQ(Fake().Opens(), 2);
+  EXPECT_EQ(player->CurrentIndex(), 0);
+}
+
 TEST_F(PlayerPlay, NextAndPreviousOnAnEmptyListOnlyResetTheProgress) {
   QSignalSpy resets(player.get(), &TPlayer::ProgressReset);
   player->Next();
@@ -114,6 +122,35 @@ TEST_F(PlayerPlay, OneEndAdvancesOneRow) {
   EXPECT_EQ(player->CurrentIndex(), 1);
 }
 
+// While an advance is scheduled, the user plays another song, which ends at
+// once: the advance is not scheduled a second time, and it then plays the
+// row that is current when it fires (the user's choice, again).
+TEST_F(PlayerPlay, AnEndWhileAnAdvanceIsScheduledDoesNotAdvanceTwice) {
+  UseRows("ABCD");
+  player->PlayRow(0);
+  Fake().End(player->Stream());
+  Deliver();
+  ASSERT_TRUE(player->AdvancePending());
+  player->Next();
+  EXPECT_EQ(Opened(), 'C');
+  Fake().End(player->Stream());
+  Deliver();
+  EXPECT_EQ(player->CurrentIndex(), 2);
+  ASSERT_TRUE(WaitFor([&] { return !player->AdvancePending(); }));
+  EXPECT_EQ(player->CurrentIndex(), 2);
+  EXPECT_EQ(Opened(), 'C');
+}
+
+TEST_F(PlayerPlay, AnEndAfterTheListWasClearedSchedulesNothing) {
+  UseRows("AB");
+  player->Play();
+  player->Clear();
+  Fake().End(player->Stream());
+  Deliver();
+  EXPECT_FALSE(player->AdvancePending());
+  EXPECT_FALSE(AdvanceArmed());
+}
+
 TEST_F(PlayerPlay, AnEndThatCrossedANewerCommandIsIgnored) {
   UseRows("ABC");
   player->PlayRow(0);
@@ -143,6 +180,13 @@ TEST_F(PlayerPlay, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
   // A user command starts one more round.
   player->Next();
   EXPECT_TRUE(WaitFor([&] { return Fake().Opens() == before + 6 && !player->AdvancePending(); }));
+  // So does a file handed over by the desktop, even one that does not open.
+  testsupport::WriteFile(dir / "handed.mp3", "not audio");
+  Fake().Behave((dir / "handed.mp3").string().c_str(), {.FailOpen = true});
+  player->PlayFile((dir / "handed.mp3").string());
+  EXPECT_TRUE(AdvanceArmed());
+  EXPECT_TRUE(WaitFor([&] { return !AdvanceArmed() && !player->AdvancePending(); }));
+  EXPECT_GT(Fake().Opens(), before + 8);
 }
 
 TEST_F(PlayerPlay, ASongThatEndsAtOnceStillAdvances) {

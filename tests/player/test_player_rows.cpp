@@ -82,8 +82,10 @@ TEST_F(PlayerRows, RemoveCheckedLeavesTheCurrentIndexForThePlayToBringBack) {
   EXPECT_EQ(player->Rows().Entry(1).Title, "Song C");
   EXPECT_EQ(player->CurrentIndex(), 4);
   EXPECT_EQ(ParsePlaylistText(Read("list.txt")).Entries.size(), 2u);
-  player->Previous();  // brought into range, then one back
-  EXPECT_EQ(player->CurrentIndex(), 0);
+  // Playing the current row brings the index back into the list: the last row.
+  player->PlayRow(-1);
+  EXPECT_EQ(player->CurrentIndex(), 1);
+  EXPECT_EQ(Opened(), 'C');
   player->InvertChecks();
   EXPECT_TRUE(player->Rows().Checked(0));
   EXPECT_TRUE(player->Rows().Checked(1));
@@ -210,6 +212,18 @@ TEST(RowModel, RemovingTickedRowsInRunsKeepsTheOrderOfTheRest) {
   EXPECT_EQ(model.Entry(1).Title, "e");
   EXPECT_FALSE(model.Checked(0));
   EXPECT_EQ(model.Entry(5).Title, "");  // out of range: empty
+}
+
+TEST(RowModel, AnIndexKeptFromBeforeARemovalReadsNothing) {
+  TRowModel model;
+  model.AppendAll({{"a", "", 0, ""}, {"b", "", 0, ""}});
+  QPersistentModelIndex kept = model.index(1);
+  QModelIndex plain = model.index(1);
+  EXPECT_EQ(model.data(plain, TRowModel::TitleRole).toString(), "b");
+  model.Remove(1);
+  EXPECT_FALSE(kept.isValid());
+  EXPECT_FALSE(model.data(plain, TRowModel::TitleRole).isValid());
+  EXPECT_FALSE(model.data(plain, TRowModel::CheckedRole).isValid());
 }
 
 TEST(RowModel, ACancelledFillEndsWhereItStoodAndSaysSo) {

@@ -52,7 +52,8 @@ HSTREAM Open(const char* name) {
   gLastOpened = name;
   TBehaviour behaviour;
   if (auto it = gBehaviours.find(name); it != gBehaviours.end()) behaviour = it->second;
-  if (behaviour.FailOpen) {
+  // No name, no stream, as with the real engine.
+  if (behaviour.FailOpen || *name == '\0') {
     gError = "cannot open";
     return 0;
   }
