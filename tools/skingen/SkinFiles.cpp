@@ -220,4 +220,16 @@ bool WriteAppIcon(const QString& dataDir, QString* error) {
   return SavePng(DrawAppIcon(128), dataDir + "/lyrano.png", error);
 }
 
+bool WriteIconTheme(const QString& iconDir, QString* error) {
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    const QString dir = QString("%1/%2x%2/apps").arg(iconDir).arg(size);
+    if (!QDir().mkpath(dir)) {
+      *error = "cannot create " + dir;
+      return false;
+    }
+    if (!SavePng(DrawAppIcon(size), dir + "/lyrano.png", error)) return false;
+  }
+  return true;
+}
+
 }  // namespace skingen
