@@ -19,6 +19,11 @@
 
 namespace {
 
+// Qt's own Wayland platform (not XWayland, which is X11 to Qt).
+bool NativeWayland() {
+  return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 constexpr int kMaxWindowSide = 4096;
 
 // Columns of the caption button picture, in the order skin.ini documents.
@@ -409,7 +414,10 @@ void TspDynamicSkinForm::SetRollUpState(bool rolledUp) {
 
 void TspDynamicSkinForm::setAlphaBlendValue(int alpha) {
   alpha_ = std::clamp(alpha, 0, 255);
-  if (form_) form_->setWindowOpacity(alpha_ / 255.0);
+  // Qt's Wayland platform has no window opacity (no Wayland protocol offers
+  // one): there the value is kept and the window stays opaque, without the
+  // warning every change would print.
+  if (form_ && !NativeWayland()) form_->setWindowOpacity(alpha_ / 255.0);
 }
 
 void TspDynamicSkinForm::SetSystemMenu(QMenu* menu) {
@@ -507,6 +515,9 @@ QSystemTrayIcon* TspDynamicSkinForm::TrayIcon() {
 }
 
 void TspDynamicSkinForm::ShowTrayIfPossible() {
+  // Under Wayland a tray is a StatusNotifier host or nothing: without one,
+  // Qt falls back on the X11 tray, which cannot work there and only warns.
+  if (tray_ == nullptr && NativeWayland() && !TrayAvailable()) return;
   TrayIcon();
   if (tray_->icon().isNull() && form_) {
     QIcon icon = form_->windowIcon();
