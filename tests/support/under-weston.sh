@@ -28,12 +28,13 @@ cat >"$work/weston.ini" <<'INI'
 [core]
 idle-time=0
 INI
+: >"$work/weston.log"  # there before the first look, which may come before weston runs
 weston --backend=headless-backend.so --socket=lyrano-test --width=1024 --height=768 \
   --config="$work/weston.ini" --xwayland >"$work/weston.log" 2>&1 &
 weston_pid=$!
 display=""
 for _ in $(seq 200); do
-  display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log")
+  display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log") || true
   [ -S "$XDG_RUNTIME_DIR/lyrano-test" ] && [ -n "$display" ] && break
   kill -0 "$weston_pid" 2>/dev/null || break
   sleep 0.05
