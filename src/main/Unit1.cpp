@@ -25,9 +25,9 @@
 #include "main/TaskbarEntry.h"
 #include "main/UiText.h"
 #include "main/UserFolder.h"
-#include "main/WindowJob.h"
 #include "main/controls/RzBmpButton.h"
 #include "online/RuleWorker.h"
+#include "player/JobLane.h"
 #include "skins/SkinCatalogue.h"
 #include "skins/engine/SkinForm.h"
 #include "tags/TitleFromTags.h"
@@ -39,17 +39,18 @@ TForm1::TForm1(std::string appDir, std::vector<std::string> args, std::string us
   setObjectName("Form1");
   auto guarded = [this](const std::function<void()>& delivery) { Guarded(delivery); };
   searchJobs_ = std::make_unique<TJobLane>(this, guarded);
-  playJobs_ = std::make_unique<TJobLane>(this, guarded);
+  player_ = new TPlayer(this);
+  searchRows_ = new TRowModel(this);
   CreateSkinForm();
   BuildLayout();
   SetUpTray();
   setWindowTitle(ui::Text("Lyrano 初始化中...."));
 
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-  connect(Timer2, &QTimer::timeout, this, [this] { Guarded([this] { Timer2Timer(); }); });
   connect(Timer3, &QTimer::timeout, this, [this] { Guarded([this] { Timer3Timer(); }); });
   connect(Timer4, &QTimer::timeout, this, [this] { Guarded([this] { Timer4Timer(); }); });
   ConnectHandlers();
+  FollowPlayer();
 
   FormCreate();
   CentreOnScreen();
@@ -62,19 +63,17 @@ TForm1::~TForm1() {
   // Fetches and opens still running first (cancelled, then joined); their
   // late results die unrun with the window.
   searchJobs_.reset();
-  playJobs_.reset();
   // The worker next: it may still be fetching, and its callbacks name us.
   if (BMDThread1) {
     BMDThread1->Stop();
     BMDThread1.reset();
   }
-  // No end notification may reach a window that is gone.
-  if (state_.StreamHandle != 0) {
-    if (state_.EndSyncHandle != 0)
-      BASS_ChannelRemoveSync(state_.StreamHandle, state_.EndSyncHandle);
-    BASS_StreamFree(state_.StreamHandle);
-    state_.StreamHandle = 0;
-  }
+  // The lists let go of the models before these go with the window.
+  playlistBox_->SetModel(nullptr);
+  searchBox_->SetModel(nullptr);
+  // The core frees its stream and joins its lookups.
+  delete player_;
+  player_ = nullptr;
   SetTagErrorReporter({});
   if (showHint_ == false) qApp->removeEventFilter(this);
 }
@@ -150,27 +149,27 @@ void TForm1::FormCreate() {
   playlistBox_ =
       new TCnScroolStoreBox(spSkinTabSheet1, spSkinScrollBar1, &listBack_, spSkinPopupMenu1);
   playlistBox_->setObjectName("CnScroolStoreBox1");
+  playlistBox_->SetModel(&player_->Rows());
   playlistBox_->SetItemHeight(20);
   playlistBox_->SetItemDBlClickFun(
       [this](int index) { Guarded([this, index] { PlaylistItemDblClick(index); }); });
   searchBox_ =
       new TCnScroolStoreBox(spSkinTabSheet2, spSkinScrollBar2, &listBack_, spSkinPopupMenu2);
   searchBox_->setObjectName("CnScroolStoreBox2");
+  searchBox_->SetModel(searchRows_);
   searchBox_->SetItemHeight(20);
   spSkinScrollBar1->raise();
   spSkinScrollBar2->raise();
 
-  state_.Lyrics.Clear();
   RzBmpButton3->hide();
   SetUpAssociation();
 
   try {
     SeedPlaylist();
-    LoadPlaylist(state_.UserDir + "playlist.txt");
+    player_->Load(state_.UserDir + "playlist.txt");
   } catch (const std::exception& e) {
     startupErrors_.push_back(e.what());
   }
-  if (!args_.empty()) state_.StartupFile = args_.front();
 }
 
 void TForm1::StartLoopTimers() {
@@ -180,7 +179,7 @@ void TForm1::StartLoopTimers() {
   Timer1->start();
   Timer3->start();
   // A file to play at start: load the engine now, while the rule page loads.
-  if (!state_.StartupFile.empty()) BASS_Preload();
+  if (!args_.empty() && !args_.front().empty()) BASS_Preload();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -194,13 +193,9 @@ void TForm1::FormClose() {
   // Nothing starts playing from here on: no start-up file, no looked-up song.
   Timer4->stop();
   searchJobs_->Cancel();
-  playJobs_->Cancel();
   try {
-    if (state_.StreamHandle != 0) BASS_ChannelStop(state_.StreamHandle);
+    player_->Shutdown();
     Timer1->stop();
-    Timer2->stop();
-    state_.Lyrics.Clear();
-    state_.Lyrics.HasLyrics = false;
     MainIni.reset();
   } catch (...) {
     std::_Exit(0);
@@ -229,7 +224,7 @@ void TForm1::Timer3Timer() {
     QMetaObject::invokeMethod(
         this, [this] { Timer4->start(); }, Qt::QueuedConnection);
   };
-  BMDThread1 = std::make_unique<TRuleWorker>(state_.Rules, std::move(window));
+  BMDThread1 = std::make_unique<TRuleWorker>(player_->Rules(), std::move(window));
   BMDThread1->Start();
 }
 
@@ -237,17 +232,7 @@ void TForm1::Timer4Timer() {
   Timer4->stop();
   // The worker's request to start this timer may arrive after the close.
   if (closing_) return;
-  if (!state_.StartupFile.empty()) PlayShellFile(state_.StartupFile);
-}
-
-void TForm1::PlayShellFile(const std::string& fileName) {
-  std::string path = funPub::Trim(fileName);
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(cp::AnsiToPath(path), ec)) return;
-  std::string title, singer;
-  TitleFromTags(path, title, singer);
-  UserCommand();
-  PlayEntry(funPub::Trim(title), funPub::Trim(singer), 0, path);
+  if (!args_.empty()) player_->PlayFile(args_.front());
 }
 
 void TForm1::SetCaption(const std::string& caption) {
@@ -323,10 +308,11 @@ void TForm1::ConnectHandlers() {
     connect(item, &QAction::triggered, this,
             [this, handler] { Guarded([=, this] { (this->*handler)(); }); });
   };
-  // Commands that change the playlist rows or write a list file.
+  // Commands that change the playlist rows or write a list file: while the
+  // core fills the list they are refused before any dialog opens.
   auto onList = [this](QAction* item, void (TForm1::*handler)()) {
     connect(item, &QAction::triggered, this, [this, handler] {
-      if (!PlaylistLoading()) Guarded([=, this] { (this->*handler)(); });
+      if (!player_->Busy()) Guarded([=, this] { (this->*handler)(); });
     });
   };
   connect(RzBmpButton1, &QAbstractButton::clicked, this,

@@ -1,18 +1,20 @@
-// TForm1, the player's one window. It owns the shared TPlayerState, the settings
-// file, the two list panels, the four timers and the rule-page worker; handlers
-// are thin and named after their component and event, and the logic they run
-// lives in the subsystem folders.
+// TForm1, the player's one window. It owns the player core (player/Player.h),
+// which is the record of what plays, the volume and the rows; the window shows
+// what the core says and sends it commands. Of its own it keeps TPlayerState
+// (folders, skin, sizes, drag flags, page links), the settings file, the two
+// list panels (views over the core's rows and the search results), timers 1,
+// 3 and 4 and the rule-page worker. Handlers are thin and named after their
+// component and event.
 //
 // The class is split by concern: Unit1.cpp (start-up, shutdown, timers 3 and 4,
 // the worker, error display, hints, tray), Unit1Layout.cpp (the form layout),
-// Unit1Playback.cpp (streams, play order, the tick), Unit1Playlist.cpp
-// (playlist files and commands), Unit1Skin.cpp (skins, heights, transparency),
+// Unit1Playback.cpp (the play buttons, the volume, the tick's display),
+// Unit1Playlist.cpp (the playlist menu), Unit1Skin.cpp (skins, heights, transparency),
 // Unit1Search.cpp (search box and search list), Unit1Desktop.cpp (second
 // launches, media controls, the place on the screen), Unit1Association.cpp
 // (the file association check box).
 //
-// Window's thread only; the engine's end notification and the worker reach it
-// through queued calls.
+// Window's thread only; the worker reaches it through queued calls.
 #pragma once
 
 #include <QWidget>
@@ -24,7 +26,7 @@
 
 #include "main/Mpris.h"
 #include "main/PlayerState.h"
-#include "playback/PlaySequence.h"
+#include "player/Player.h"
 #include "playlist/listpanel/listpanel.h"
 
 class QAction;
@@ -47,7 +49,6 @@ class TDesktopAssociation;
 }
 class TJobLane;
 struct TPageLoad;
-struct TSongLookup;
 class TRuleWorker;
 class TRzBmpButton;
 class TSkinImage;
@@ -69,6 +70,8 @@ class TForm1 : public QWidget {
 
   TPlayerState& State() { return state_; }
   const TPlayerState& State() const { return state_; }
+  TPlayer& Player() { return *player_; }
+  const TPlayer& Player() const { return *player_; }
   TCnScroolStoreBox* PlaylistBox() const { return playlistBox_; }
   TCnScroolStoreBox* SearchBox() const { return searchBox_; }
   TspDynamicSkinForm* SkinForm() const { return spDynamicSkinForm1; }
@@ -82,14 +85,12 @@ class TForm1 : public QWidget {
   bool ResultsLoading() const;
   bool SongLoading() const;
 
-  // Operations other Parts call.
-  bool PlayEntry(const std::string& title, const std::string& singer, int32_t songId,
-                 const std::string& path);
-  void PlayCurrent();
-  void LoadPlaylist(const std::string& fileName);
-  void SavePlaylist(const std::string& fileName);
+  // Operations other parts of the window call; the rows are the core's.
+  void LoadPlaylist(const std::string& fileName) { player_->Load(fileName); }
   int AddToPlaylist(const std::string& title, const std::string& singer, int32_t songId, bool play,
-                    const std::string& path);
+                    const std::string& path) {
+    return player_->Add({title, singer, songId, path}, play);
+  }
   void ExpandWindow();
   void CollapseWindow();
 
@@ -123,7 +124,6 @@ class TForm1 : public QWidget {
   void ConnectHandlers();
   void Timer3Timer();
   void Timer4Timer();
-  void PlayShellFile(const std::string& fileName);
   void SetShowHint(bool on);
   void spSkinPopupMenu1Popup();
   void spSkinPopupMenu1MenuClose();
@@ -144,8 +144,6 @@ class TForm1 : public QWidget {
   void JvAppInstancesCmdLineReceived(const std::vector<std::string>& args);
   mpris::TMediaControls MediaControls();
   mpris::TNowPlaying NowPlaying() const;
-  void StopPlayback();
-  void SetVolumePosition(int position);
   QRect AvailableArea() const;
   void CentreOnScreen();
   void KeepOnScreen();
@@ -162,39 +160,26 @@ class TForm1 : public QWidget {
   QAction* MakeItem(QMenu* menu, const char* name, const QString& caption);
 
   // Unit1Playback.cpp
-  static void StreamEndSyncProc(HSYNC handle, DWORD channel, DWORD data, void* user);
-  void StreamEnded(HSTREAM channel);
-  // Opens a stream (any thread); the window then adopts it as the current one.
-  static HSTREAM CreateStream(const std::string& location);
-  void FreeStream();
-  DWORD AdoptStream(HSTREAM stream);
-  DWORD OpenStream(const std::string& location);
-  void PlayFound(const std::string& title, const std::string& singer, TSongLookup& found);
-  void ShowSong(const std::string& title, const std::string& singer);
-  void OpenedOrSkip(DWORD played);
+  void FollowPlayer();
   void RzBmpButton3Click();
   void RzBmpButton4Click();
   void N4Click();
   bool GaugeMouseEvent(QObject* watched, QEvent* event);
   void SetVolumeFromCursor();
-  void ShowVolume(int position, int knobLeft);
-  void StreamEndSync();
-  void Timer2Timer();
+  void ShowVolume(int volume);
+  void ShowState(DWORD engineState);
+  void ShowSong(const TSongInfo& song);
+  void ShowLyrics(const tick::TLyricFrame& frame);
+  void ClearLyrics();
   void RzBmpButton1Click();
   void RzBmpButton2Click();
   void PlaylistItemDblClick(int index);
   void Timer1Timer();
   void Tick();
   void SetLyricLabel(QLabel* label, const QColor& colour, const QString& text);
-  void UserCommand();
 
   // Unit1Playlist.cpp
   void SeedPlaylist();
-  // A list is being loaded into the playlist panel, which lets the window run
-  // while it fills. Commands that change the rows or write a list file are
-  // ignored meanwhile: they would mix two lists or write half of the new one
-  // over the file still current.
-  bool PlaylistLoading() const;
   void N1Click();
   void N2Click();
   void N3Click();
@@ -246,20 +231,14 @@ class TForm1 : public QWidget {
   std::unique_ptr<TRuleWorker> BMDThread1;
   std::unique_ptr<fileass::TDesktopAssociation> association_;
   std::unique_ptr<TJobLane> searchJobs_;  // result page loads
-  std::unique_ptr<TJobLane> playJobs_;    // online song lookups and opens
+  TPlayer* player_ = nullptr;             // the core, a child of the window
+  TRowModel* searchRows_ = nullptr;       // the search results, a child of the window
   TListBackBitmaps listBack_;
-  playseq::TAdvanceGuard advanceGuard_;
   bool taskbarShown_ = true;
   bool showHint_ = true;
   bool closing_ = false;
-  bool playlistLoading_ = false;
   std::string lastTickError_;
   std::vector<std::string> startupErrors_;  // shown once the event loop runs
-  // The song PlayEntry showed last, for the desktop's media controls.
-  struct {
-    quint64 Track = 0;  // counts the songs shown
-    std::string Title, Singer;
-  } shown_;
   mpris::TMprisService* mprisService_ = nullptr;
 
   // Skin engine.
@@ -322,7 +301,6 @@ class TForm1 : public QWidget {
           *MenuItem6 = nullptr, *MenuItem7 = nullptr, *MenuItem8 = nullptr;
 
   QTimer* Timer1 = nullptr;  // 200 ms playback tick
-  QTimer* Timer2 = nullptr;  // 100 ms automatic advance
   QTimer* Timer3 = nullptr;  // 200 ms, starts the worker once
   QTimer* Timer4 = nullptr;  // 200 ms, plays the start-up file
 };

@@ -29,7 +29,7 @@ void TForm1::JvAppInstancesUserNotify(int) {
 
 void TForm1::JvAppInstancesCmdLineReceived(const std::vector<std::string>& args) {
   if (args.empty()) return;
-  PlayShellFile(cp::PathToAnsi(std::filesystem::path(args.front())));
+  player_->PlayFile(cp::PathToAnsi(std::filesystem::path(args.front())));
 }
 
 QRect TForm1::AvailableArea() const {
@@ -60,45 +60,39 @@ mpris::TMprisService* TForm1::StartMediaControls() {
   return mprisService_;
 }
 
-// The same handlers as the buttons and the tray menu, so the desktop's
+// The same core commands as the buttons and the tray menu, so the desktop's
 // controls act alike whether the window is shown, rolled up or in the tray.
 mpris::TMediaControls TForm1::MediaControls() {
-  auto guarded = [this](void (TForm1::*handler)()) {
-    return [this, handler] { Guarded([this, handler] { (this->*handler)(); }); };
+  auto guarded = [this](void (TPlayer::*command)()) {
+    return [this, command] { Guarded([this, command] { (player_->*command)(); }); };
   };
   mpris::TMediaControls c;
-  c.PlayPause = guarded(&TForm1::N4Click);
-  c.Play = guarded(&TForm1::RzBmpButton4Click);
-  c.Pause = guarded(&TForm1::RzBmpButton3Click);
-  c.Stop = guarded(&TForm1::StopPlayback);
-  c.Next = guarded(&TForm1::RzBmpButton1Click);
-  c.Previous = guarded(&TForm1::RzBmpButton2Click);
-  c.Raise = guarded(&TForm1::N11Click);
-  c.Quit = guarded(&TForm1::N10Click);
+  c.PlayPause = guarded(&TPlayer::PlayPause);
+  c.Play = guarded(&TPlayer::Play);
+  c.Pause = guarded(&TPlayer::Pause);
+  c.Stop = guarded(&TPlayer::Stop);
+  c.Next = guarded(&TPlayer::Next);
+  c.Previous = guarded(&TPlayer::Previous);
+  c.Raise = [this] { Guarded([this] { N11Click(); }); };
+  c.Quit = [this] { Guarded([this] { N10Click(); }); };
   c.SetVolume = [this](double volume) {
     Guarded([this, volume] {
-      SetVolumePosition(static_cast<int>(std::lround(volume * FlatVolGauge2->MaxValue())));
+      player_->SetVolume(static_cast<int>(std::lround(volume * TPlayer::kMaxVolume)));
     });
   };
   c.OpenFile = [this](const QString& path) {
     Guarded([this, &path] {
-      PlayShellFile(cp::PathToAnsi(std::filesystem::path(path.toStdString())));
+      player_->PlayFile(cp::PathToAnsi(std::filesystem::path(path.toStdString())));
     });
   };
   c.NowPlaying = [this] { return NowPlaying(); };
-  c.PositionUs = [this] {
-    HSTREAM h = state_.StreamHandle;
-    auto bytes = static_cast<int64_t>(BASS_ChannelGetPosition(h, BASS_POS_BYTE));
-    if (h == 0 || bytes <= 0) return qint64{0};
-    return static_cast<qint64>(BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(bytes)) * 1e6);
-  };
+  c.PositionUs = [this] { return static_cast<qint64>(player_->PositionUs()); };
   return c;
 }
 
 mpris::TNowPlaying TForm1::NowPlaying() const {
   mpris::TNowPlaying now;
-  HSTREAM h = state_.StreamHandle;
-  switch (BASS_ChannelIsActive(h)) {
+  switch (player_->EngineState()) {
     case BASS_ACTIVE_PLAYING:
     case BASS_ACTIVE_STALLED:
       now.Status = QStringLiteral("Playing");
@@ -110,21 +104,12 @@ mpris::TNowPlaying TForm1::NowPlaying() const {
       now.Status = QStringLiteral("Stopped");
       break;
   }
-  now.Track = shown_.Track;
-  now.Title = ui::FromAnsi(shown_.Title);
-  now.Artist = ui::FromAnsi(shown_.Singer);
-  const TLyricTimeline& lyrics = state_.Lyrics;
-  if (lyrics.HasLyrics && lyrics.Cursor > 0 &&
-      static_cast<size_t>(lyrics.Cursor) <= lyrics.Texts.size())
-    now.Lyric = ui::FromAnsi(lyrics.Texts[static_cast<size_t>(lyrics.Cursor) - 1]);
-  auto length = static_cast<int64_t>(BASS_ChannelGetLength(h, BASS_POS_BYTE));
-  if (h != 0 && length > 0)
-    now.LengthUs =
-        static_cast<qint64>(BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(length)) * 1e6);
-  now.Volume = static_cast<double>(FlatVolGauge2->Position()) / FlatVolGauge2->MaxValue();
+  const TSongInfo& song = player_->Song();
+  now.Track = song.Track;
+  now.Title = ui::FromAnsi(song.Title);
+  now.Artist = ui::FromAnsi(song.Singer);
+  now.Lyric = ui::FromAnsi(player_->LyricLine());
+  now.LengthUs = player_->LengthUs();
+  now.Volume = static_cast<double>(player_->Volume()) / TPlayer::kMaxVolume;
   return now;
-}
-
-void TForm1::StopPlayback() {
-  if (state_.StreamHandle != 0) BASS_ChannelStop(state_.StreamHandle);
 }

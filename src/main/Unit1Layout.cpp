@@ -242,7 +242,6 @@ void TForm1::BuildTimers() {
     return timer;
   };
   Timer1 = make("Timer1", 200);
-  Timer2 = make("Timer2", 100);
   Timer3 = make("Timer3", 200);
   Timer4 = make("Timer4", 200);
 }

@@ -7,8 +7,8 @@
 #include "common/funPub.h"
 #include "main/UiText.h"
 #include "main/Unit1.h"
-#include "main/WindowJob.h"
 #include "online/Search.h"
+#include "player/JobLane.h"
 
 void TForm1::spSkinEdit1Enter() {
   if (funPub::Trim(ui::ToAnsi(spSkinEdit1->text())) == search::KeywordPlaceholder())
@@ -21,7 +21,7 @@ void TForm1::spSkinEdit1Exit() {
 }
 
 void TForm1::RzBmpButton6Click() {
-  if (!state_.Rules.IsReady()) return;
+  if (!player_->Rules().IsReady()) return;
   std::optional<std::string> address = search::SearchAddress(ui::ToAnsi(spSkinEdit1->text()));
   if (!address) {
     ShowMessage(search::NoKeywordMessage());
@@ -43,17 +43,14 @@ struct TPageLoad {
 // fetch stops, its late rows are dropped), so two pages never mix and the
 // panel shows what the user asked for last.
 void TForm1::LoadResultPage(std::string address) {
-  if (!state_.Rules.IsReady() || closing_) return;
+  if (!player_->Rules().IsReady() || closing_) return;
   searchJobs_->Cancel();
-  const uint64_t generation = searchJobs_->Generation();
   state_.NextPageUrl.clear();
   state_.PrevPageUrl.clear();
   spSkinPageControl1->setCurrentWidget(spSkinTabSheet2);
   ExpandWindow();
-  searchBox_->ClearItems();
-  // Clearing lets the window run: a newer command may have replaced this one.
-  if (closing_ || searchJobs_->Generation() != generation) return;
-  TRuleValues rules = state_.Rules;
+  searchRows_->Clear();
+  TRuleValues rules = player_->Rules();
   searchJobs_->Start<TPageLoad>(
       [address = std::move(address), rules](const std::atomic<bool>& cancel) {
         TPageLoad load;
@@ -81,12 +78,7 @@ void TForm1::ShowResultPage(TPageLoad& load) {
     state_.PrevPageUrl = page.PrevPageUrl;
     N16->setEnabled(page.HasPrev);
   }
-  const uint64_t generation = searchJobs_->Generation();
-  for (const TPlaylistEntry& row : page.Rows) {
-    searchBox_->AddItem(row);
-    // Adding lets the window run: a newer load may have taken the panel.
-    if (closing_ || searchJobs_->Generation() != generation) return;
-  }
+  searchRows_->AppendAll(page.Rows);
   if (load.CutError) std::rethrow_exception(load.CutError);
 }
 
@@ -100,32 +92,20 @@ void TForm1::N17Click() {
 
 void TForm1::MenuItem1Click() {
   int index = searchBox_->PopupIndex();
-  if (index < 0) return;
-  TPlaylistEntry r = searchBox_->Entry(index);
-  UserCommand();
-  PlayEntry(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId, funPub::Trim(r.mp3Patch));
+  if (index >= 0) player_->Audition(searchRows_->Entry(index));
 }
 
 void TForm1::MenuItem2Click() {
   int index = searchBox_->PopupIndex();
-  if (index < 0) return;
-  TPlaylistEntry r = searchBox_->Entry(index);
-  UserCommand();
-  AddToPlaylist(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId, true, "");
+  if (index >= 0) player_->Add(searchRows_->Entry(index), true);
 }
 
 void TForm1::N27Click() {
-  searchBox_->InvertChecks();
+  searchRows_->InvertChecks();
 }
 
 void TForm1::N13Click() {
-  for (int i = 0; i < searchBox_->Count(); ++i) {
-    if (!searchBox_->Checked(i)) continue;
-    TPlaylistEntry r = searchBox_->Entry(i);
-    AddToPlaylist(funPub::Trim(r.Title), funPub::Trim(r.geshou), r.SongId, false, "");
-  }
-  UserCommand();
-  PlayCurrent();
+  player_->AddMany(searchRows_->CheckedEntries());
 }
 
 bool TForm1::ResultsLoading() const {

@@ -21,7 +21,7 @@ class HiddenCommands : public desktoptest::DesktopTest {
                    {"Row B", "", 0, cp::PathToAnsi(rows[1])},
                    {"Row C", "", 0, cp::PathToAnsi(rows[2])}});
   }
-  DWORD Activity() { return BASS_ChannelIsActive(State().StreamHandle); }
+  DWORD Activity() { return BASS_ChannelIsActive(Player().Stream()); }
   bool PauseShown() { return !Child<QWidget>("RzBmpButton3")->isHidden(); }
   bool PlayShown() { return !Child<QWidget>("RzBmpButton4")->isHidden(); }
   std::vector<fs::path> rows;
@@ -60,7 +60,7 @@ TEST_F(HiddenCommands, TrayPlayPauseNextAndPreviousInEveryWindowState) {
     // Stopped (first case) or paused: "播放" starts or resumes.
     Item("MenuItem4")->trigger();
     ASSERT_EQ(Activity(), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(State().CurrentIndex, expectedRow);
+    EXPECT_EQ(Player().CurrentIndex(), expectedRow);
     tick();
     Item("MenuItem4")->trigger();
     EXPECT_EQ(Activity(), BASS_ACTIVE_PAUSED);
@@ -70,12 +70,12 @@ TEST_F(HiddenCommands, TrayPlayPauseNextAndPreviousInEveryWindowState) {
     // Next wraps at the end; previous stops at the first row.
     const int next = (expectedRow + 1) % 3, previous = std::max(next - 1, 0);
     Item("MenuItem7")->trigger();
-    EXPECT_EQ(State().CurrentIndex, next);
+    EXPECT_EQ(Player().CurrentIndex(), next);
     Item("MenuItem6")->trigger();
-    EXPECT_EQ(State().CurrentIndex, previous);
+    EXPECT_EQ(Player().CurrentIndex(), previous);
     Item("MenuItem7")->trigger();
     expectedRow = (previous + 1) % 3;
-    EXPECT_EQ(State().CurrentIndex, expectedRow);
+    EXPECT_EQ(Player().CurrentIndex(), expectedRow);
     ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 5000));
     tick();
     // Back on screen at once (before the next tick): only the pause button.

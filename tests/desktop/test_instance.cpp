@@ -44,14 +44,14 @@ TEST_F(Instance, SecondLaunchPlaysItsFileFromTheTrayWithoutTouchingThePlaylist) 
   ASSERT_TRUE(WaitPlaying("Row B"));
   HideToTray();
   std::string playlistBefore = ReadBytes(Dir() / "playlist.txt");
-  std::string playlistFile = State().PlaylistFile;
+  std::string playlistFile = Player().PlaylistFile();
 
   // Spaces around the argument are trimmed.
   EXPECT_EQ(Launch({"  " + handed.string() + "  "}), 0);
   ASSERT_TRUE(WaitPlaying("Handed"));
   EXPECT_TRUE(Form().isVisible());
-  EXPECT_EQ(State().CurrentIndex, 1);
-  EXPECT_EQ(State().PlaylistFile, playlistFile);
+  EXPECT_EQ(Player().CurrentIndex(), 1);
+  EXPECT_EQ(Player().PlaylistFile(), playlistFile);
   EXPECT_EQ(Form().PlaylistBox()->Count(), 2);
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), playlistBefore);
   EXPECT_TRUE(Messages().empty());
@@ -66,8 +66,8 @@ TEST_F(Instance, LaunchWithoutArgumentsOnlyRaisesAndSeveralPlayOnlyTheFirst) {
   EXPECT_EQ(Launch({}), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Form().isVisible(); }, 3000));
   QTest::qWait(300);
-  EXPECT_EQ(State().StreamHandle, 0u);
-  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(Player().Stream(), 0u);
+  EXPECT_EQ(Player().CurrentIndex(), -1);
 
   Form().SkinForm()->Minimize();
   EXPECT_EQ(Launch({handed.string(), rowA.string(), rowB.string()}), 0);
@@ -75,7 +75,7 @@ TEST_F(Instance, LaunchWithoutArgumentsOnlyRaisesAndSeveralPlayOnlyTheFirst) {
   EXPECT_TRUE(Form().isVisible());
   QTest::qWait(500);
   EXPECT_EQ(Title(), "Handed");
-  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(Player().CurrentIndex(), -1);
 }
 
 TEST_F(Instance, FileIsDroppedBeforeTheRulesAreReadAndIgnoredWhenMissing) {
@@ -86,13 +86,13 @@ TEST_F(Instance, FileIsDroppedBeforeTheRulesAreReadAndIgnoredWhenMissing) {
   EXPECT_EQ(Launch({handed.string()}), 0);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Instances()->OpenConnections() == 0; }, 3000));
   QTest::qWait(300);
-  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Player().Stream(), 0u);
 
   ruleStatus = 200;
   EXPECT_EQ(Launch({(Dir() / "no such.mp3").string()}), 0);
   EXPECT_EQ(Launch({Dir().string()}), 0);  // a folder
   QTest::qWait(300);
-  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Player().Stream(), 0u);
   EXPECT_TRUE(Messages().empty());
 }
 
@@ -142,7 +142,7 @@ TEST_F(Instance, AnotherUsersConnectionIsDropped) {
   EXPECT_EQ(Launch({handed.string()}), 0);
   QTest::qWait(300);
   EXPECT_FALSE(Form().isVisible());
-  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Player().Stream(), 0u);
   EXPECT_EQ(Instances()->OpenConnections(), 0);
 }
 
@@ -171,7 +171,7 @@ TEST_F(Instance, RealOtherUserGetsNoAnswer) {
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   QTest::qWait(300);
-  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Player().Stream(), 0u);
 }
 
 TEST_F(Instance, ThousandJunkConnectionsLeaveThePlayerPlayingAndAnswering) {
@@ -239,7 +239,7 @@ TEST_F(Instance, ThousandJunkConnectionsLeaveThePlayerPlayingAndAnswering) {
 
   EXPECT_TRUE(Playing());
   EXPECT_EQ(Title(), "Row A");
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   EXPECT_TRUE(Messages().empty());
   ASSERT_TRUE(QTest::qWaitFor([&] { return Instances()->OpenConnections() == 0; }, 3000));
   // Still answering: a real second launch hands over.

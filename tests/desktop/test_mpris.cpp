@@ -67,7 +67,7 @@ TEST_F(Mpris, CallsReachTheHandlersAndPropertiesFollowWhileInTheTray) {
 
   Player("PlayPause");  // stopped: the play button's action, the first row
   ASSERT_TRUE(Playing());
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Form().Player().CurrentIndex(), 0);
   EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Playing'"));
   std::string metadata = Get("Metadata");
   EXPECT_TRUE(Has(metadata, "'xesam:title': <'Row A'>")) << metadata;
@@ -78,19 +78,19 @@ TEST_F(Mpris, CallsReachTheHandlersAndPropertiesFollowWhileInTheTray) {
   EXPECT_FALSE(Has(position, "<int64 0>")) << position;
 
   Player("PlayPause");
-  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  EXPECT_EQ(BASS_ChannelIsActive(Form().Player().Stream()), BASS_ACTIVE_PAUSED);
   EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Paused'"));
   Player("Play");
   EXPECT_TRUE(Playing());
   Player("Next");
-  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(Form().Player().CurrentIndex(), 1);
   EXPECT_TRUE(Has(Get("Metadata"), "'xesam:title': <'Row B'>"));
   Player("Previous");
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Form().Player().CurrentIndex(), 0);
   Player("Pause");
-  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  EXPECT_EQ(BASS_ChannelIsActive(Form().Player().Stream()), BASS_ACTIVE_PAUSED);
   Player("Pause");  // twice stays paused
-  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  EXPECT_EQ(BASS_ChannelIsActive(Form().Player().Stream()), BASS_ACTIVE_PAUSED);
   Player("Stop");
   EXPECT_TRUE(Has(Get("PlaybackStatus"), "'Stopped'"));
 

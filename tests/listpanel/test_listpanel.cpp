@@ -499,6 +499,34 @@ TEST_F(ListPanelTest, ClearItemsKeepsTheScrollBar) {
   EXPECT_NE(list->rowWidget(0), nullptr);
 }
 
+// The list shows the model it is given, rows already in it included, and
+// follows it; set back, it shows its own rows again.
+TEST_F(ListPanelTest, AModelSetWithRowsShowsThemAllAndIsFollowed) {
+  TCnScroolStoreBox* list = playlist->list;
+  Add(list, 2);  // the list's own rows
+  TRowModel model;
+  model.AppendAll({{"zero", "s0", 0, ""}, {"one", "s1", 0, ""}, {"two", "s2", 0, ""}});
+  model.SetChecked(1, true);
+  list->SetModel(&model);
+  ASSERT_EQ(list->Count(), 3);
+  EXPECT_EQ(list->titleCaption(0), "zero");
+  EXPECT_EQ(list->Item(2)->Tag(), 2);
+  EXPECT_EQ(list->backgroundIndex(0), 1);
+  EXPECT_EQ(list->backgroundIndex(1), 0);
+  EXPECT_TRUE(list->Item(1)->Checked());
+  ASSERT_NE(list->rowWidget(0), nullptr);
+  model.Remove(0);
+  EXPECT_EQ(list->titleCaption(0), "one");
+  EXPECT_EQ(list->backgroundIndex(0), 1);
+  model.Clear();
+  EXPECT_EQ(list->Count(), 0);
+  EXPECT_EQ(list->rowWidget(0), nullptr);
+  list->SetModel(nullptr);
+  EXPECT_EQ(list->Count(), 2);
+  model.Append({"elsewhere", "", 0, ""});
+  EXPECT_EQ(list->Count(), 2);
+}
+
 TEST_F(ListPanelTest, ScrollingRebindsRowsAndMovesTheHover) {
   TCnScroolStoreBox* list = playlist->list;
   Add(list, 30);

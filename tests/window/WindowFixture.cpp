@@ -138,7 +138,7 @@ void WindowTest::CloseAndDestroy() {
 }
 
 bool WindowTest::WaitReady(int ms) {
-  return QTest::qWaitFor([this] { return State().Rules.IsReady(); }, ms);
+  return QTest::qWaitFor([this] { return Player().Rules().IsReady(); }, ms);
 }
 
 void WindowTest::Watch() {
@@ -264,7 +264,7 @@ QString WindowTest::Title() const {
 }
 
 bool WindowTest::Playing() const {
-  return BASS_ChannelIsActive(form_->State().StreamHandle) == BASS_ACTIVE_PLAYING;
+  return BASS_ChannelIsActive(form_->Player().Stream()) == BASS_ACTIVE_PLAYING;
 }
 
 }  // namespace wintest

@@ -69,6 +69,7 @@ class WindowTest : public testing::Test {
   // Closes the window and destroys it, as the program's end does.
   void CloseAndDestroy();
   TPlayerState& State() { return form_->State(); }
+  TPlayer& Player() { return form_->Player(); }
   bool WaitReady(int ms = 8000);
 
   template <typename T>

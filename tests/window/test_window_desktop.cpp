@@ -79,7 +79,7 @@ TEST_F(WindowDesktop, PlaylistAndSettingLiveInThePerUserFolder) {
   fs::create_directories(Dir() / "xdg-data" / "lyrano");
   Start();
   EXPECT_EQ(State().UserDir, userDir);
-  EXPECT_EQ(State().PlaylistFile, userDir + "playlist.txt");
+  EXPECT_EQ(Player().PlaylistFile(), userDir + "playlist.txt");
   ASSERT_EQ(Form().PlaylistBox()->Count(), 1);
 
   Form().AddToPlaylist(G("歌二"), "", 7, false, "");

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "main/WindowJob.h"
+#include "player/JobLane.h"
 
 namespace {
 

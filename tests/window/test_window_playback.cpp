@@ -1,5 +1,7 @@
-// Playing through the window: buttons, menus, order, automatic advance and its
-// guard, the tick's progress, time text and lyric lines with a real LRC file.
+// Playing through the window: the buttons and menus reach the player core, and
+// the buttons, gauges, labels and caption follow it (the tick's progress, time
+// text and lyric lines with a real song and LRC file). Play order, advance,
+// volume and the lyric cursor themselves are tested at the core (tests/player).
 #include <QAction>
 #include <QLabel>
 #include <QTimer>
@@ -36,7 +38,7 @@ TEST_F(WindowPlayback, PlayPauseResumeAndTheMenuCaption) {
   ASSERT_TRUE(WaitReady());
   Click("RzBmpButton4");
   ASSERT_TRUE(WaitTitle("Song A"));
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   EXPECT_EQ(Child<QLabel>("Label1")->text(), QString::fromUtf8("——Band"));
   // Within a tick the pause button and "暂停" appear.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Child<QWidget>("RzBmpButton3")->isHidden(); }, 1000));
@@ -46,7 +48,7 @@ TEST_F(WindowPlayback, PlayPauseResumeAndTheMenuCaption) {
 
   // The tray's first item pauses, whatever its caption says; pausing twice stays paused.
   Item("MenuItem4")->trigger();
-  EXPECT_EQ(BASS_ChannelIsActive(State().StreamHandle), BASS_ACTIVE_PAUSED);
+  EXPECT_EQ(BASS_ChannelIsActive(Player().Stream()), BASS_ACTIVE_PAUSED);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Child<QWidget>("RzBmpButton4")->isHidden(); }, 1000));
   EXPECT_EQ(Item("N4")->text(), QString::fromUtf8("播放"));
   QString timeText = Child<QLabel>("spSkinLabel1")->text();
@@ -54,6 +56,23 @@ TEST_F(WindowPlayback, PlayPauseResumeAndTheMenuCaption) {
   EXPECT_TRUE(Playing());
   EXPECT_EQ(Title(), "Song A");
   EXPECT_FALSE(timeText.isEmpty());
+}
+
+// A media key pressed twice, or the tray's first item chosen twice, before
+// the next tick: the song pauses and then plays on.
+TEST_F(WindowPlayback, TwoPlayPausePressesBetweenTicksPauseThenResume) {
+  ThreeSongs(4.0);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  Click("RzBmpButton4");
+  ASSERT_TRUE(WaitTitle("Song A"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Child<QWidget>("RzBmpButton3")->isHidden(); }, 1000));
+  HSTREAM h = Player().Stream();
+  Item("MenuItem4")->trigger();
+  EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PAUSED);
+  Item("MenuItem4")->trigger();
+  EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
+  EXPECT_EQ(Player().Stream(), h);
 }
 
 TEST_F(WindowPlayback, NextPreviousWrapAndDoubleClick) {
@@ -64,7 +83,7 @@ TEST_F(WindowPlayback, NextPreviousWrapAndDoubleClick) {
   Click("RzBmpButton2");
   ASSERT_TRUE(WaitTitle("Song A"));
   Click("RzBmpButton2");
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   Click("RzBmpButton1");
   ASSERT_TRUE(WaitTitle("Song B"));
   EXPECT_EQ(Child<TFlatGauge>("FlatGauge1")->Position(), 0);
@@ -72,73 +91,12 @@ TEST_F(WindowPlayback, NextPreviousWrapAndDoubleClick) {
   ASSERT_TRUE(WaitTitle("Song C"));
   Item("MenuItem7")->trigger();  // next on the last row wraps
   ASSERT_TRUE(WaitTitle("Song A"));
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   DoubleClickRow(Form().PlaylistBox(), 2);
   ASSERT_TRUE(WaitTitle("Song C"));
-  EXPECT_EQ(State().CurrentIndex, 2);
+  EXPECT_EQ(Player().CurrentIndex(), 2);
   Item("N6")->trigger();
   ASSERT_TRUE(WaitTitle("Song B"));
-}
-
-TEST_F(WindowPlayback, EndOfASongPlaysTheNextRowAndWraps) {
-  ThreeSongs(1.0);
-  Start();
-  ASSERT_TRUE(WaitReady());
-  DoubleClickRow(Form().PlaylistBox(), 1);
-  ASSERT_TRUE(WaitTitle("Song B"));
-  ASSERT_TRUE(WaitTitle("Song C", 10000));
-  ASSERT_TRUE(WaitTitle("Song A", 10000));
-  EXPECT_EQ(State().CurrentIndex, 0);
-}
-
-TEST_F(WindowPlayback, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
-  fs::path good = Tone("good.mp3", 3.0, "Good");
-  WritePlaylist({{"Missing 1", "", 0, cp::PathToAnsi(Dir() / "none1.mp3")},
-                 {"Missing 2", "", 0, cp::PathToAnsi(Dir() / "none2.mp3")},
-                 {"Good", "", 0, cp::PathToAnsi(good)}});
-  Start();
-  ASSERT_TRUE(WaitReady());
-  DoubleClickRow(Form().PlaylistBox(), 0);
-  ASSERT_TRUE(WaitTitle("Good"));
-  EXPECT_EQ(State().CurrentIndex, 2);
-
-  // Now a list where nothing opens: one round, then it stops.
-  RowMenu(Form().PlaylistBox(), 2, "N2");
-  ASSERT_EQ(Form().PlaylistBox()->Count(), 2);
-  auto* timer2 = Form().findChild<QTimer*>("Timer2");
-  auto settled = [&] {
-    return QTest::qWaitFor([&] { return !timer2->isActive() && !State().AdvancePending; }, 5000);
-  };
-  Click("RzBmpButton1");
-  ASSERT_TRUE(settled());
-  int stoppedAt = State().CurrentIndex;
-  QTest::qWait(500);
-  EXPECT_FALSE(timer2->isActive());
-  EXPECT_EQ(State().CurrentIndex, stoppedAt);
-  // A user command starts it again, for one more round.
-  Click("RzBmpButton1");
-  EXPECT_TRUE(timer2->isActive() || State().AdvancePending);
-  ASSERT_TRUE(settled());
-  QTest::qWait(300);
-  EXPECT_FALSE(timer2->isActive());
-}
-
-TEST_F(WindowPlayback, IndexBeyondTheListAfterDeletingTickedRowsIsBroughtBack) {
-  ThreeSongs(3.0);
-  Start();
-  ASSERT_TRUE(WaitReady());
-  DoubleClickRow(Form().PlaylistBox(), 2);
-  ASSERT_TRUE(WaitTitle("Song C"));
-  Form().PlaylistBox()->SetChecked(1, true);
-  Form().PlaylistBox()->SetChecked(2, true);
-  RowMenu(Form().PlaylistBox(), 0, "N12");
-  ASSERT_EQ(Form().PlaylistBox()->Count(), 1);
-  EXPECT_EQ(State().CurrentIndex, 2);  // left as it was
-  Click("RzBmpButton2");
-  ASSERT_TRUE(WaitTitle("Song A"));
-  Click("RzBmpButton1");
-  ASSERT_TRUE(WaitTitle("Song A"));
-  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(WindowPlayback, TickShowsProgressTimeAndTheNineLyricLines) {
@@ -152,7 +110,7 @@ TEST_F(WindowPlayback, TickShowsProgressTimeAndTheNineLyricLines) {
   ASSERT_TRUE(WaitReady());
   Click("RzBmpButton4");
   ASSERT_TRUE(WaitTitle("Lyric Song"));
-  EXPECT_TRUE(State().Lyrics.HasLyrics);
+  EXPECT_TRUE(Player().Lyrics().HasLyrics);
   auto* label4 = Child<QLabel>("Label4");
   auto text = [&](const char* name) { return Child<QLabel>(name)->text(); };
   ASSERT_TRUE(QTest::qWaitFor([&] { return label4->text() == QString::fromUtf8("四"); }, 8000));
@@ -181,28 +139,25 @@ float StreamVolume(HSTREAM h) {
   return volume;
 }
 
-// The gauge is the only record of the volume: every new stream, by a command
-// or by the automatic advance, must play at what the user set.
-TEST_F(WindowPlayback, TheVolumeTheUserSetHoldsForTheNextSongs) {
-  ThreeSongs(2.0);
+// A drag reaches the core's volume; the core's volume moves the gauge. That
+// later streams keep it is the core's to show (tests/player).
+TEST_F(WindowPlayback, TheVolumeGaugeSetsAndShowsThePlayersVolume) {
+  ThreeSongs(4.0);
   Start();
   ASSERT_TRUE(WaitReady());
   Click("RzBmpButton4");
   ASSERT_TRUE(WaitTitle("Song A"));
-  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.98f);
+  EXPECT_FLOAT_EQ(StreamVolume(Player().Stream()), 0.98f);
   auto* gauge = Child<TFlatGauge>("FlatVolGauge2");
   DragGauge(gauge, gauge, 57);
   ASSERT_EQ(gauge->Position(), 50);
-  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
-  const HSTREAM first = State().StreamHandle;
-  Click("RzBmpButton1");
-  ASSERT_TRUE(WaitTitle("Song B"));
-  ASSERT_NE(State().StreamHandle, first);
-  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
-  const HSTREAM second = State().StreamHandle;
-  ASSERT_TRUE(WaitTitle("Song C"));  // the end of B advances
-  ASSERT_NE(State().StreamHandle, second);
-  EXPECT_FLOAT_EQ(StreamVolume(State().StreamHandle), 0.5f);
+  EXPECT_EQ(Player().Volume(), 50);
+  EXPECT_FLOAT_EQ(StreamVolume(Player().Stream()), 0.5f);
+  // A volume set elsewhere (the media bus) moves the gauge and its knob.
+  auto* knob = Child<QWidget>("yuan");
+  Player().SetVolume(100);
+  EXPECT_EQ(gauge->Position(), 100);
+  EXPECT_EQ(knob->x(), gauge->x() + gauge->width() - knob->width() / 2);
 }
 
 // Lines of one song must not stay on screen under the next song when that
@@ -221,7 +176,7 @@ TEST_F(WindowPlayback, ASongWithoutLyricsClearsThePreviousSongsLines) {
   EXPECT_EQ(Child<QLabel>("Label5")->text(), QString::fromUtf8("五"));
   Click("RzBmpButton1");
   ASSERT_TRUE(WaitTitle("Plain"));
-  EXPECT_FALSE(State().Lyrics.HasLyrics);
+  EXPECT_FALSE(Player().Lyrics().HasLyrics);
   const char* names[] = {"Label4", "Label5",  "Label6",  "Label7", "Label8",
                          "Label9", "Label10", "Label11", "Label12"};
   auto allEmpty = [&] {
@@ -230,18 +185,6 @@ TEST_F(WindowPlayback, ASongWithoutLyricsClearsThePreviousSongsLines) {
     return true;
   };
   EXPECT_TRUE(QTest::qWaitFor(allEmpty, 1000));
-}
-
-TEST_F(WindowPlayback, UnreadableLyricFilePlaysWithoutLyrics) {
-  fs::path song = Tone("locked.mp3", 3.0, "Locked");
-  fs::create_directory(Dir() / "locked.lrc");  // exists, but cannot be read as a file
-  WritePlaylist({{"Locked", "", 0, cp::PathToAnsi(song)}});
-  Start();
-  ASSERT_TRUE(WaitReady());
-  Click("RzBmpButton4");
-  ASSERT_TRUE(WaitTitle("Locked"));
-  EXPECT_FALSE(State().Lyrics.HasLyrics);
-  EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(WindowPlayback, RolledUpCaptionAndTaskbarEntry) {
@@ -265,7 +208,7 @@ TEST_F(WindowPlayback, ExitWhilePlayingStopsTheSound) {
   ASSERT_TRUE(WaitReady());
   Click("RzBmpButton4");
   ASSERT_TRUE(WaitTitle("Song A"));
-  HSTREAM h = State().StreamHandle;
+  HSTREAM h = Player().Stream();
   Item("N10")->trigger();
   EXPECT_NE(BASS_ChannelIsActive(h), BASS_ACTIVE_PLAYING);
 }

@@ -33,7 +33,7 @@ TEST_F(WindowPlaylist, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return Box()->Count() == 4; }, 10000));
   EXPECT_EQ(PlaylistBytes(), first + Line("歌A", "歌手甲", 0, a) + Line("歌B", "Lyrano", 0, b) +
                                  Line("歌C", "歌手丙", 0, c));
-  EXPECT_EQ(State().CurrentIndex, 3);
+  EXPECT_EQ(Player().CurrentIndex(), 3);
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌C") && Playing(); }, 10000));
   EXPECT_NE(std::find(events.begin(), events.end(), "dialog:OpenDialog1:选取音乐"), events.end());
@@ -44,7 +44,7 @@ TEST_F(WindowPlaylist, AddLocalMusicAppendsSavesAndPlaysTheLast) {
   RowMenu(Box(), 0, "N19");
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return Title() == QString::fromUtf8("歌A") && Playing(); }, 10000));
-  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(Player().CurrentIndex(), 1);
   EXPECT_EQ(Box()->Count(), 4);
   EXPECT_EQ(PlaylistBytes(), before);
 
@@ -84,7 +84,7 @@ TEST_F(WindowPlaylist, BarsAndLineBreaksNeverBreakTheListFile) {
   RowMenu(Box(), 0, "N20");
   ASSERT_EQ(Box()->Count(), 2);
   EXPECT_EQ(Box()->Entry(1), (TPlaylistEntry{G("前｜后"), G("甲 乙"), 0, cp::PathToAnsi(good)}));
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "playlist.txt");
 
   // A refused file alone adds nothing and saves nothing.
   dialogAnswers["OpenDialog1"] = {barred.string()};
@@ -100,18 +100,19 @@ TEST_F(WindowPlaylist, DeleteClearInvertAndDeleteTicked) {
   wintest::WriteText(Dir() / "playlist.txt", l0 + l1 + l2 + l3);
   Start();
   ASSERT_EQ(Box()->Count(), 4);
-  State().CurrentIndex = 2;
+  Form().AddToPlaylist(G("二"), "", 0, false, "");  // row 2 becomes current
+  ASSERT_EQ(Player().CurrentIndex(), 2);
   // Deleting an earlier row keeps the same song current; the path is saved trimmed.
   RowMenu(Box(), 1, "N2");
-  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(Player().CurrentIndex(), 1);
   EXPECT_EQ(PlaylistBytes(), l0 + l2 + G("三|丁|0|/m/3.mp3\r\n"));
   // Deleting the current row makes the one before it current.
   RowMenu(Box(), 1, "N2");
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   EXPECT_EQ(PlaylistBytes(), l0 + G("三|丁|0|/m/3.mp3\r\n"));
   // Row 0 while current: stays 0 with rows left.
   RowMenu(Box(), 0, "N2");
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   EXPECT_EQ(Box()->Count(), 1);
 
   // Inverting ticks saves nothing; deleting the ticked rows saves.
@@ -131,7 +132,7 @@ TEST_F(WindowPlaylist, DeleteClearInvertAndDeleteTicked) {
   // Clearing leaves an empty file, and the next start keeps it empty.
   RowMenu(Box(), 0, "N3");
   EXPECT_EQ(Box()->Count(), 0);
-  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(Player().CurrentIndex(), -1);
   EXPECT_EQ(PlaylistBytes(), "");
 }
 
@@ -145,19 +146,20 @@ TEST_F(WindowPlaylist, NewLoadAndSaveAsMoveTheCurrentFile) {
   // Save as: the new file gets the list; a later delete changes only it.
   dialogAnswers["SaveDialog1"] = {(Dir() / "saved").string()};
   RowMenu(Box(), 0, "N22");
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "saved.txt");
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "saved.txt");
   EXPECT_EQ(ReadBytes(Dir() / "saved.txt"), text);
   RowMenu(Box(), 0, "N2");
   EXPECT_EQ(ReadBytes(Dir() / "saved.txt"), G("乙||5|\r\n乙||5|\r\n"));
   EXPECT_EQ(PlaylistBytes(), text);
 
   // Load another list: rows replaced, file current, nothing playing changes.
-  State().CurrentIndex = 1;
+  Form().AddToPlaylist(G("乙"), "", 5, false, "");  // a row becomes current
+  ASSERT_EQ(Player().CurrentIndex(), 0);
   dialogAnswers["OpenDialog2"] = {(Dir() / "other.txt").string()};
   RowMenu(Box(), 0, "N20");
   EXPECT_EQ(Box()->Count(), 1);
-  EXPECT_EQ(State().CurrentIndex, -1);
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "other.txt");
+  EXPECT_EQ(Player().CurrentIndex(), -1);
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "other.txt");
   EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
 
   // New list over an existing file: emptied without asking, and current.
@@ -165,7 +167,7 @@ TEST_F(WindowPlaylist, NewLoadAndSaveAsMoveTheCurrentFile) {
   RowMenu(Box(), 0, "N23");
   EXPECT_EQ(Box()->Count(), 0);
   EXPECT_EQ(PlaylistBytes(), "");
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "playlist.txt");
   EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
   std::vector<std::string> titles;
   for (const auto& e : events)
@@ -206,7 +208,7 @@ TEST_F(WindowPlaylist, ListCommandsWaitForALoadingList) {
   RowMenu(Box(), 0, "N20");
   // The file becomes current once its last row is in.
   ASSERT_TRUE(
-      QTest::qWaitFor([&] { return State().PlaylistFile == AppDir() + "other.txt"; }, 20000));
+      QTest::qWaitFor([&] { return Player().PlaylistFile() == AppDir() + "other.txt"; }, 20000));
   EXPECT_TRUE(tried);
   EXPECT_EQ(Box()->Count(), 20000);
   EXPECT_EQ(PlaylistBytes(), text);
@@ -223,7 +225,7 @@ TEST_F(WindowPlaylist, NewListThatCannotBeCreatedChangesNothing) {
   RowMenu(Box(), 0, "N23");
   ASSERT_FALSE(Messages().empty());
   EXPECT_EQ(Box()->Count(), 1);
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "playlist.txt");
   EXPECT_EQ(PlaylistBytes(), text);
 }
 

@@ -273,15 +273,15 @@ TEST_F(WindowSearch, AuditionAddAndBatchAdd) {
   RowMenu(box, 0, "MenuItem1");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Playing(); }, 10000));
   EXPECT_EQ(Title(), QString::fromUtf8("甲歌"));
-  EXPECT_TRUE(State().Lyrics.HasLyrics);
+  EXPECT_TRUE(Player().Lyrics().HasLyrics);
   EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
-  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(Player().CurrentIndex(), -1);
 
   // Add and play, twice: one row, saved at once.
   RowMenu(box, 1, "MenuItem2");
   RowMenu(box, 1, "MenuItem2");
   EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), G("丙歌||6|\r\n"));
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return Title() == QString::fromUtf8("丙歌") && Playing(); }, 10000));
@@ -291,7 +291,7 @@ TEST_F(WindowSearch, AuditionAddAndBatchAdd) {
   EXPECT_TRUE(box->Checked(0) && box->Checked(1));
   RowMenu(box, 0, "N13");
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), G("丙歌||6|\r\n甲歌|乙|5|\r\n"));
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
 }
 
 // Online songs are looked up off the window's thread. The latest play command
@@ -309,7 +309,7 @@ TEST_F(WindowSearch, TheLatestPlayCommandWinsOverASlowLookup) {
   ASSERT_TRUE(WaitTitle("Fast", 10000));
   QTest::qWait(2000);  // the slow answer has come and gone
   EXPECT_EQ(Title(), "Fast");
-  EXPECT_EQ(State().CurrentIndex, 2);
+  EXPECT_EQ(Player().CurrentIndex(), 2);
 
   // Next while a lookup runs: the next row plays, the lookup is dropped.
   DoubleClickRow(Form().PlaylistBox(), 0);
@@ -317,7 +317,7 @@ TEST_F(WindowSearch, TheLatestPlayCommandWinsOverASlowLookup) {
   ASSERT_TRUE(WaitTitle("Song B", 10000));
   QTest::qWait(2000);
   EXPECT_EQ(Title(), "Song B");
-  EXPECT_EQ(State().CurrentIndex, 1);
+  EXPECT_EQ(Player().CurrentIndex(), 1);
 }
 
 // A site that answers nothing: the lookup fails after the 3 s wait and the
@@ -380,6 +380,41 @@ TEST_F(WindowSearch, ClosingStopsASlowLookupAtOnce) {
   auto start = std::chrono::steady_clock::now();
   CloseAndDestroy();
   EXPECT_LT(Since(start), 2000);
+}
+
+}  // namespace
+
+namespace {
+
+// "载入其他列表" while 2,000 ticked results are being added to the playlist:
+// the other list must be neither filled with the rest of the batch nor
+// written over.
+TEST_F(WindowSearch, LoadingAnotherListDuringABatchAddLeavesItAsItWas) {
+  wintest::WriteText(Dir() / "playlist.txt", "");
+  const std::string other = G("外|外人|0|/o.mp3\r\n");
+  wintest::WriteText(Dir() / "other.txt", other);
+  Start();
+  ASSERT_TRUE(WaitReady());
+  SearchFor("多");
+  TCnScroolStoreBox* results = Form().SearchBox();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return results->Count() == 3000; }, 20000));
+  for (int i = 0; i < 2000; ++i) results->SetChecked(i, true);
+  dialogAnswers["OpenDialog2"] = {(Dir() / "other.txt").string()};
+  bool tried = false;
+  QTimer during;
+  during.setInterval(0);
+  QObject::connect(&during, &QTimer::timeout, [&] {
+    if (Form().PlaylistBox()->Count() == 0) return;
+    during.stop();
+    tried = true;
+    Item("N20")->trigger();
+  });
+  during.start();
+  Item("N13")->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Player().Busy(); }, 60000));
+  EXPECT_TRUE(tried);
+  EXPECT_EQ(ReadBytes(Dir() / "other.txt"), other);
+  EXPECT_EQ(Form().PlaylistBox()->Count(), 2000);
 }
 
 }  // namespace

@@ -89,8 +89,8 @@ TEST_F(WindowStartup, StartsCompactWithTheLayoutAndSeedsThePlaylist) {
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), ReadBytes(Data() / "default.txt"));
   ASSERT_EQ(Form().PlaylistBox()->Count(), 2);
   EXPECT_EQ(Form().PlaylistBox()->Entry(0).SongId, 12);
-  EXPECT_EQ(State().PlaylistFile, AppDir() + "playlist.txt");
-  EXPECT_EQ(State().CurrentIndex, -1);
+  EXPECT_EQ(Player().PlaylistFile(), AppDir() + "playlist.txt");
+  EXPECT_EQ(Player().CurrentIndex(), -1);
 
   // The worker: loading caption first, then ready; the tick's "Lyrano" after.
   ASSERT_TRUE(WaitReady());
@@ -120,7 +120,7 @@ TEST_F(WindowStartup, MalformedPlaylistKeepsEveryLineOfTheFile) {
   ASSERT_FALSE(Messages().empty());
   EXPECT_EQ(Messages().front(), "'x' is not a valid integer value");
   EXPECT_EQ(Form().PlaylistBox()->Count(), 1);
-  EXPECT_TRUE(State().PlaylistFile.empty());
+  EXPECT_TRUE(Player().PlaylistFile().empty());
   RowMenu(Form().PlaylistBox(), 0, "N3");
   EXPECT_EQ(Form().PlaylistBox()->Count(), 0);
   EXPECT_EQ(ReadBytes(Dir() / "playlist.txt"), text);
@@ -140,7 +140,7 @@ TEST_F(WindowStartup, WorkerFailureThenVersionMessageThenCaption) {
   ASSERT_LT(failed, static_cast<long>(events.size()));
   EXPECT_LT(at("message:" + Messages()[0]), failed);
   EXPECT_LT(failed, at("message:" + Messages()[1]));
-  EXPECT_FALSE(State().Rules.IsReady());
+  EXPECT_FALSE(Player().Rules().IsReady());
 }
 
 TEST_F(WindowStartup, NewerVersionOnAReadyPageAndStartupFilePlays) {
@@ -166,9 +166,9 @@ TEST_F(WindowStartup, StartupFileDoesNotPlayOnceTheWindowIsClosed) {
   const QString before = Title();
   Form().close();
   QTest::qWait(800);
-  EXPECT_EQ(State().StreamHandle, 0u);
+  EXPECT_EQ(Player().Stream(), 0u);
   EXPECT_EQ(Title(), before);
-  EXPECT_FALSE(State().Lyrics.HasLyrics);
+  EXPECT_FALSE(Player().Lyrics().HasLyrics);
 }
 
 TEST_F(WindowStartup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
@@ -177,13 +177,13 @@ TEST_F(WindowStartup, UnreachableRulePageLeavesThePlayerUnreadyAndSilent) {
   WritePlaylist({{"Row", "", 0, cp::PathToAnsi(song)}});
   Start({cp::PathToAnsi(song)});
   QTest::qWait(1200);
-  EXPECT_FALSE(State().Rules.IsReady());
+  EXPECT_FALSE(Player().Rules().IsReady());
   EXPECT_TRUE(Messages().empty());
   DoubleClickRow(Form().PlaylistBox(), 0);
   Click("RzBmpButton4");
   QTest::qWait(300);
   EXPECT_FALSE(Playing());
-  EXPECT_EQ(State().CurrentIndex, 0);
+  EXPECT_EQ(Player().CurrentIndex(), 0);
 }
 
 TEST_F(WindowStartup, ListButtonFollowsTheMidpointRule) {

@@ -21,10 +21,6 @@ constexpr int kEvenBack = 1;
 constexpr int kHoverBack = 2;
 constexpr int kSelectedBack = 3;
 
-// Long loads and deletions let the window answer at this pace rather than after
-// every row, which would cost more than the rows themselves.
-constexpr qint64 kYieldIntervalMs = 15;
-
 // Byte length of the GB18030 character starting at `i`; a lone or cut-off lead
 // byte counts as one.
 size_t CharLength(std::string_view text, size_t i) {
@@ -70,7 +66,11 @@ const QPixmap& TListBackBitmaps::ByIndex(int index) const {
 
 TCnScroolStoreBox::TCnScroolStoreBox(QWidget* owner, QScrollBar* scrollBar,
                                      const TListBackBitmaps* bitmaps, QMenu* popupMenu)
-    : QWidget(owner), scrollBar_(scrollBar), popmenu_(popupMenu), bitmaps_(bitmaps) {
+    : QWidget(owner),
+      ownModel_(std::make_unique<TRowModel>()),
+      scrollBar_(scrollBar),
+      popmenu_(popupMenu),
+      bitmaps_(bitmaps) {
   if (owner) setGeometry(0, 0, std::max(0, owner->width() - 20), owner->height());
   // Moves over the rows reach this widget (the row widgets pass them on), so
   // the hover follows the mouse whichever row widget shows which row.
@@ -79,11 +79,11 @@ TCnScroolStoreBox::TCnScroolStoreBox(QWidget* owner, QScrollBar* scrollBar,
     scrollBar_->setOrientation(Qt::Vertical);
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int value) { SetOffset(value); });
   }
-  UpdateScrollRange();
-  Relayout();
+  SetModel(nullptr);
 }
 
 TCnScroolStoreBox::~TCnScroolStoreBox() {
+  if (model_) disconnect(model_, nullptr, this, nullptr);
   // The row widgets outlive this body (Qt deletes them with the base class);
   // no late event may lead them to the rows, which go with the members.
   for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
@@ -105,84 +105,111 @@ void TCnScroolStoreBox::SetItemwidth(int width) {
   for (TCnAppStoreBoxView* view : views_) view->ApplySize(itemWidth_, itemHeight_);
 }
 
-int TCnScroolStoreBox::AddItem(const std::string& Title, const std::string& Singer,
-                               int32_t SongId, const std::string& Path) {
+int TCnScroolStoreBox::AddItem(const std::string& Title, const std::string& Singer, int32_t SongId,
+                               const std::string& Path) {
   return AddItem(TPlaylistEntry{Title, Singer, SongId, Path});
 }
 
 int TCnScroolStoreBox::AddItem(const TPlaylistEntry& entry) {
-  auto row = std::make_unique<TCnAppStoreBox>();
-  row->entry_ = entry;
-  row->titleCaption_ = CutCaption(entry.Title, kTitleCaptionBytes);
-  row->geshouCaption_ = CutCaption(entry.geshou, kSingerCaptionBytes);
-  row->dblClick_ = dblClick_;
-  const int index = Count();
-  row->tag_ = index;
-  SetStripe(*row);
-  rows_.push_back(std::move(row));
-
-  UpdateScrollRange();
-  if (scrollBar_) scrollBar_->setVisible(true);
-  // Only a row that lands in view needs the row widgets re-bound.
-  if (static_cast<qint64>(RowTop(index)) - offset_ < height()) Relayout();
-  YieldToWindow();
-  return index;
+  return model_->Append(entry);
 }
 
 bool TCnScroolStoreBox::DeleteItem(int Index) {
-  if (Index < 0 || Index >= Count()) return false;
-  ForgetRow(rows_[Index].get());
-  rows_.erase(rows_.begin() + Index);
-  // Rows before Index keep everything; the rest move up one place.
-  for (int i = Index; i < Count(); ++i) {
+  return model_->Remove(Index);
+}
+
+void TCnScroolStoreBox::DeleteChecked() {
+  model_->RemoveChecked();
+}
+
+void TCnScroolStoreBox::InvertChecks() {
+  model_->InvertChecks();
+}
+
+void TCnScroolStoreBox::ClearItems() {
+  model_->Clear();
+}
+
+void TCnScroolStoreBox::SetModel(TRowModel* model) {
+  if (model == nullptr) model = ownModel_.get();
+  if (model == model_.data()) return;
+  if (model_) disconnect(model_, nullptr, this, nullptr);
+  model_ = model;
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { RowsInserted(first, last); });
+  connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          [this](const QModelIndex&, int first, int last) {
+            for (int i = first; i <= last && i < Count(); ++i) ForgetRow(rows_[i].get());
+          });
+  connect(model_, &QAbstractItemModel::rowsRemoved, this,
+          [this](const QModelIndex&, int first, int last) { RowsRemoved(first, last); });
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] { Rebuild(); });
+  connect(model_, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& from, const QModelIndex& to) {
+            for (int i = from.row(); i <= to.row() && i < Count(); ++i)
+              rows_[i]->checked_ = model_->Checked(i);
+            RefreshViews();
+          });
+  Rebuild();
+}
+
+std::unique_ptr<TCnAppStoreBox> TCnScroolStoreBox::MakeRow(int index) const {
+  auto row = std::make_unique<TCnAppStoreBox>();
+  row->entry_ = model_->Entry(index);
+  row->checked_ = model_->Checked(index);
+  row->titleCaption_ = CutCaption(row->entry_.Title, kTitleCaptionBytes);
+  row->geshouCaption_ = CutCaption(row->entry_.geshou, kSingerCaptionBytes);
+  row->dblClick_ = dblClick_;
+  row->tag_ = index;
+  return row;
+}
+
+void TCnScroolStoreBox::RowsInserted(int first, int last) {
+  std::vector<std::unique_ptr<TCnAppStoreBox>> added;
+  added.reserve(static_cast<size_t>(last - first + 1));
+  for (int i = first; i <= last; ++i) {
+    added.push_back(MakeRow(i));
+    SetStripe(*added.back());
+  }
+  const bool atEnd = first == Count();
+  rows_.insert(rows_.begin() + first, std::make_move_iterator(added.begin()),
+               std::make_move_iterator(added.end()));
+  Renumber(last + 1);
+  UpdateScrollRange();
+  if (scrollBar_) scrollBar_->setVisible(true);
+  // Only rows that land in view need the row widgets re-bound.
+  if (!atEnd || static_cast<qint64>(RowTop(first)) - offset_ < height()) Relayout();
+}
+
+void TCnScroolStoreBox::RowsRemoved(int first, int last) {
+  rows_.erase(rows_.begin() + first, rows_.begin() + last + 1);
+  Renumber(first);
+  UpdateScrollRange();
+  Relayout();
+}
+
+// Rows from `from` on take their new index and, unless selected, its stripe.
+void TCnScroolStoreBox::Renumber(int from) {
+  for (int i = from; i < Count(); ++i) {
     TCnAppStoreBox& row = *rows_[i];
     row.tag_ = i;
     if (!row.selected_) SetStripe(row);
   }
-  UpdateScrollRange();
-  Relayout();
-  YieldToWindow();
-  return true;
 }
 
-void TCnScroolStoreBox::DeleteChecked() {
-  // One pass with the outcome of deleting the ticked rows one by one: rows
-  // before the first ticked row are untouched, every later row is renumbered
-  // and, unless selected, gets the stripe of its new index.
-  const auto firstTicked = std::find_if(rows_.begin(), rows_.end(),
-                                        [](const auto& row) { return row->checked_; });
-  if (firstTicked == rows_.end()) return;
-  const size_t firstIndex = static_cast<size_t>(firstTicked - rows_.begin());
-  for (auto it = firstTicked; it != rows_.end(); ++it) {
-    if ((*it)->checked_) ForgetRow(it->get());
-  }
-  rows_.erase(std::remove_if(firstTicked, rows_.end(),
-                             [](const auto& row) { return row->checked_; }),
-              rows_.end());
-  for (size_t i = firstIndex; i < rows_.size(); ++i) {
-    TCnAppStoreBox& row = *rows_[i];
-    row.tag_ = static_cast<int>(i);
-    if (!row.selected_) SetStripe(row);
-  }
-  UpdateScrollRange();
-  Relayout();
-  YieldToWindow();
-}
-
-void TCnScroolStoreBox::InvertChecks() {
-  for (auto& row : rows_) row->checked_ = !row->checked_;
-  RefreshViews();
-}
-
-void TCnScroolStoreBox::ClearItems() {
+void TCnScroolStoreBox::Rebuild() {
   for (TCnAppStoreBoxView* view : views_) view->Bind(nullptr);
   selected_ = nullptr;
   popupRow_ = nullptr;
   hoverRow_ = nullptr;
   rows_.clear();
+  rows_.reserve(static_cast<size_t>(model_->Count()));
+  for (int i = 0; i < model_->Count(); ++i) {
+    rows_.push_back(MakeRow(i));
+    SetStripe(*rows_.back());
+  }
   UpdateScrollRange();
   Relayout();
-  YieldToWindow();
 }
 
 void TCnScroolStoreBox::RepaintItems() {
@@ -202,33 +229,23 @@ const TCnAppStoreBox* TCnScroolStoreBox::Item(int index) const {
 }
 
 TPlaylistEntry TCnScroolStoreBox::Entry(int index) const {
-  const TCnAppStoreBox* row = Item(index);
-  return row ? row->entry_ : TPlaylistEntry{};
+  return model_->Entry(index);
 }
 
 std::vector<TPlaylistEntry> TCnScroolStoreBox::Entries() const {
-  std::vector<TPlaylistEntry> entries;
-  entries.reserve(rows_.size());
-  for (const auto& row : rows_) entries.push_back(row->entry_);
-  return entries;
+  return model_->Entries();
 }
 
 int TCnScroolStoreBox::IndexOf(const TPlaylistEntry& entry) const {
-  for (const auto& row : rows_) {
-    if (row->entry_ == entry) return row->tag_;
-  }
-  return -1;
+  return model_->IndexOf(entry);
 }
 
 bool TCnScroolStoreBox::Checked(int index) const {
-  const TCnAppStoreBox* row = Item(index);
-  return row && row->checked_;
+  return model_->Checked(index);
 }
 
 void TCnScroolStoreBox::SetChecked(int index, bool checked) {
-  if (index < 0 || index >= Count()) return;
-  rows_[index]->checked_ = checked;
-  RefreshViews();
+  model_->SetChecked(index, checked);
 }
 
 bool TCnScroolStoreBox::Selected(int index) const {
@@ -236,9 +253,13 @@ bool TCnScroolStoreBox::Selected(int index) const {
   return row && row->selected_;
 }
 
-int TCnScroolStoreBox::SelectedIndex() const { return selected_ ? selected_->tag_ : -1; }
+int TCnScroolStoreBox::SelectedIndex() const {
+  return selected_ ? selected_->tag_ : -1;
+}
 
-int TCnScroolStoreBox::PopupIndex() const { return popupRow_ ? popupRow_->tag_ : -1; }
+int TCnScroolStoreBox::PopupIndex() const {
+  return popupRow_ ? popupRow_->tag_ : -1;
+}
 
 void TCnScroolStoreBox::ScrollToItem(int index) {
   if (index < 0 || index >= Count()) return;
@@ -373,7 +394,7 @@ void TCnScroolStoreBox::ItemPopup(TCnAppStoreBox* row, const QPoint& globalPos) 
 }
 
 void TCnScroolStoreBox::ItemChecked(TCnAppStoreBox* row, bool checked) {
-  row->checked_ = checked;
+  model_->SetChecked(row->tag_, checked);
 }
 
 void TCnScroolStoreBox::UpdateHover() {
@@ -405,8 +426,7 @@ void TCnScroolStoreBox::SetBackground(TCnAppStoreBox& row, int bitmapIndex) {
 }
 
 void TCnScroolStoreBox::SetOffset(int offset) {
-  const int limit = scrollBar_ ? scrollBar_->maximum()
-                               : std::max(0, RowTop(Count()) - height());
+  const int limit = scrollBar_ ? scrollBar_->maximum() : std::max(0, RowTop(Count()) - height());
   offset = std::clamp(offset, 0, std::max(0, limit));
   if (offset == offset_) return;
   offset_ = offset;
@@ -472,10 +492,4 @@ void TCnScroolStoreBox::ForgetRow(const TCnAppStoreBox* row) {
   if (selected_ == row) selected_ = nullptr;
   if (popupRow_ == row) popupRow_ = nullptr;
   if (hoverRow_ == row) hoverRow_ = nullptr;
-}
-
-void TCnScroolStoreBox::YieldToWindow() {
-  if (yieldClock_.isValid() && yieldClock_.elapsed() < kYieldIntervalMs) return;
-  QCoreApplication::processEvents();
-  yieldClock_.start();
 }

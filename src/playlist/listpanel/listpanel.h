@@ -2,18 +2,21 @@
 // results): TCnScroolStoreBox stacks fixed-size rows, each a TCnAppStoreBox that
 // carries one song, a check box, a selected mark and its index in Tag.
 //
-// The rows are the list's data (there is no model behind them). They are plain
-// records; only the rows in view are shown, by a small pool of row widgets that
-// is re-bound as the list scrolls, so a list of many thousand rows loads and
-// scrolls at once. What a user sees and every row property behaves as if each
-// row were its own widget.
+// The list is a view over a TRowModel, the record of the songs and their
+// ticks: the player core's for the playlist, the window's for the search
+// results, or one of the list's own until another is set. The row records here
+// hold only what the view adds (captions, selection, the background shown) and
+// follow the model's signals. Only the rows in view are shown, by a small pool
+// of row widgets that is re-bound as the list scrolls, so a list of many
+// thousand rows loads and scrolls at once. What a user sees and every row
+// property behaves as if each row were its own widget. No call here runs the
+// event loop.
 //
 // Window's thread only. Text is local code page (GB18030) std::string; captions
 // and tooltips are converted at this edge. Indexes out of range are answered
 // with an empty value (false, -1, empty text) and change nothing.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
@@ -29,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "player/RowModel.h"
 #include "playlist/PlaylistEntry.h"
 
 class TCnAppStoreBoxView;
@@ -66,8 +70,8 @@ class TCnAppStoreBox {
 
   int Tag() const { return tag_; }  // the row's index
   bool Selected() const { return selected_; }
-  bool Checked() const { return checked_; }  // the check box
-  int BackgroundIndex() const { return backgroundIndex_; }  // 0..3: ListBack<n>
+  bool Checked() const { return checked_; }                  // the check box
+  int BackgroundIndex() const { return backgroundIndex_; }   // 0..3: ListBack<n>
   const QPixmap& BackGround() const { return background_; }  // the row's own copy
   const TItemDblClickFun& ItemDBlClickFun() const { return dblClick_; }
 
@@ -114,8 +118,13 @@ class TCnScroolStoreBox : public QWidget {
   QScrollBar* VScrollBar() const { return scrollBar_; }
   const TListBackBitmaps* ListBackBitmaps() const { return bitmaps_; }
 
-  // Appends a row and returns its index. Lets the window process pending
-  // events now and then, so a long series of additions keeps it answering.
+  // The model shown; null goes back to the list's own. The list does not own
+  // a model set here, which must outlive it or be set away first.
+  void SetModel(TRowModel* model);
+  TRowModel* Model() const { return model_; }
+
+  // The row commands below change the model, and the rows follow it.
+  // Appends a row and returns its index.
   int AddItem(const std::string& Title, const std::string& Singer, int32_t SongId,
               const std::string& Path);
   int AddItem(const TPlaylistEntry& entry);
@@ -193,8 +202,15 @@ class TCnScroolStoreBox : public QWidget {
   void Relayout();
   void RefreshViews();
   void ForgetRow(const TCnAppStoreBox* row);
-  void YieldToWindow();
+  // Following the model.
+  std::unique_ptr<TCnAppStoreBox> MakeRow(int index) const;
+  void RowsInserted(int first, int last);
+  void RowsRemoved(int first, int last);
+  void Renumber(int from);
+  void Rebuild();
 
+  std::unique_ptr<TRowModel> ownModel_;
+  QPointer<TRowModel> model_;
   std::vector<std::unique_ptr<TCnAppStoreBox>> rows_;
   std::vector<TCnAppStoreBoxView*> views_;  // owned by this widget
   QPointer<QScrollBar> scrollBar_;
@@ -209,7 +225,6 @@ class TCnScroolStoreBox : public QWidget {
   TCnAppStoreBox* hoverRow_ = nullptr;
   bool mouseInside_ = false;
   QPoint mousePos_;  // last known mouse position, this widget's coordinates
-  QElapsedTimer yieldClock_;  // time since the window last processed events
 };
 
 // The first `maxBytes` bytes of GB18030 text, not ending in part of a

@@ -1,6 +1,7 @@
-// Slow work the window hands to a thread of its own (a page fetch, a song
-// lookup, a stream open) so that it keeps painting, ticking and answering
-// meanwhile. The result comes back as a queued call on the window's thread.
+// Slow work the window or the player core hands to a thread of its own (a
+// page fetch, a song lookup, a stream open) so that the window keeps painting,
+// ticking and answering meanwhile. The result comes back as a queued call on
+// the receiver's thread (the window's).
 //
 // A lane runs one current job. Starting another, or Cancel(), makes the
 // current one stale: its cancel flag is set, and its result, when it comes, is

@@ -1,4 +1,4 @@
-#include "main/WindowJob.h"
+#include "player/JobLane.h"
 
 #include <algorithm>
 
