@@ -45,7 +45,12 @@ QVariant TRowModel::data(const QModelIndex& index, int role) const {
 }
 
 TPlaylistEntry TRowModel::Entry(int index) const {
-  if (index < 0 || index >= Count()) return {};
+  return At(index);
+}
+
+const TPlaylistEntry& TRowModel::At(int index) const {
+  static const TPlaylistEntry kNone;
+  if (index < 0 || index >= Count()) return kNone;
   return rows_[static_cast<size_t>(index)].Entry;
 }
 

@@ -38,6 +38,9 @@ class TRowModel : public QAbstractListModel {
 
   int Count() const { return static_cast<int>(rows_.size()); }
   TPlaylistEntry Entry(int index) const;
+  // The row's song in place (an empty one when out of range); valid until the
+  // rows change.
+  const TPlaylistEntry& At(int index) const;
   std::vector<TPlaylistEntry> Entries() const;
   // Index of the first row whose four fields equal `entry` byte for byte, or -1.
   int IndexOf(const TPlaylistEntry& entry) const;

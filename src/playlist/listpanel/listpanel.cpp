@@ -155,10 +155,11 @@ void TCnScroolStoreBox::SetModel(TRowModel* model) {
 
 std::unique_ptr<TCnAppStoreBox> TCnScroolStoreBox::MakeRow(int index) const {
   auto row = std::make_unique<TCnAppStoreBox>();
-  row->entry_ = model_->Entry(index);
+  row->model_ = model_.data();
   row->checked_ = model_->Checked(index);
-  row->titleCaption_ = CutCaption(row->entry_.Title, kTitleCaptionBytes);
-  row->geshouCaption_ = CutCaption(row->entry_.geshou, kSingerCaptionBytes);
+  const TPlaylistEntry& entry = model_->At(index);
+  row->titleCaption_ = CutCaption(entry.Title, kTitleCaptionBytes);
+  row->geshouCaption_ = CutCaption(entry.geshou, kSingerCaptionBytes);
   row->dblClick_ = dblClick_;
   row->tag_ = index;
   return row;
@@ -311,12 +312,12 @@ QString TCnScroolStoreBox::geshouCaption(int index) const {
 
 QString TCnScroolStoreBox::titleHint(int index) const {
   const TCnAppStoreBox* row = Item(index);
-  return row ? ToQString(row->entry_.Title) : QString();
+  return row ? ToQString(row->Title()) : QString();
 }
 
 QString TCnScroolStoreBox::geshouHint(int index) const {
   const TCnAppStoreBox* row = Item(index);
-  return row ? ToQString(row->entry_.geshou) : QString();
+  return row ? ToQString(row->geshou()) : QString();
 }
 
 void TCnScroolStoreBox::resizeEvent(QResizeEvent* event) {

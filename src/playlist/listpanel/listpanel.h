@@ -58,12 +58,13 @@ using TItemDblClickFun = std::function<void(int)>;
 // background it shows. Read-only for callers; the list changes it.
 class TCnAppStoreBox {
  public:
-  const TPlaylistEntry& Entry() const { return entry_; }
+  // The song is the model's: a row keeps no copy of it.
+  const TPlaylistEntry& Entry() const { return model_->At(tag_); }
   // Full texts (the label hints), kept whole.
-  const std::string& Title() const { return entry_.Title; }
-  const std::string& geshou() const { return entry_.geshou; }
-  int32_t SongId() const { return entry_.SongId; }
-  const std::string& mp3Patch() const { return entry_.mp3Patch; }
+  const std::string& Title() const { return Entry().Title; }
+  const std::string& geshou() const { return Entry().geshou; }
+  int32_t SongId() const { return Entry().SongId; }
+  const std::string& mp3Patch() const { return Entry().mp3Patch; }
   // Shortened label captions: the first 20 (title) and 18 (singer) bytes.
   const std::string& TitleCaption() const { return titleCaption_; }
   const std::string& geshouCaption() const { return geshouCaption_; }
@@ -77,7 +78,7 @@ class TCnAppStoreBox {
 
  private:
   friend class TCnScroolStoreBox;
-  TPlaylistEntry entry_;
+  const TRowModel* model_ = nullptr;
   std::string titleCaption_;
   std::string geshouCaption_;
   int tag_ = 0;
