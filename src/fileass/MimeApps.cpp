@@ -87,6 +87,17 @@ std::string Eol(std::string_view text) {
   return text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
 }
 
+// How many bytes at the end of `out` are the line end SetDefault added after
+// the file's unterminated last line: its Eol() of the file as it was. A last
+// line that ended in a lone CR reads as ending in CRLF once the LF is added,
+// and keeps its CR.
+size_t AddedEolSize(std::string_view out) {
+  if (out.empty() || out.back() != '\n') return 0;
+  const bool crlf = out.size() >= 2 && out[out.size() - 2] == '\r' &&
+                    Eol(out.substr(0, out.size() - 1)) == "\r\n";
+  return crlf ? 2 : 1;
+}
+
 std::string Join(const std::vector<Line>& lines, long skip, std::string_view replacement = {},
                  bool replace = false) {
   std::string out;
@@ -171,7 +182,7 @@ std::string RestoreDefault(std::string_view text, std::string_view mime, std::st
   std::string out = Join(lines, p.entry);
   // An entry added after an unterminated last line takes its line end back.
   if (lines[at].eol.empty() && at > 0 && at + 1 == lines.size()) {
-    out.resize(out.size() - lines[at - 1].eol.size());
+    out.resize(out.size() - AddedEolSize(out));
   }
   return out;
 }
@@ -181,12 +192,8 @@ std::string RemoveEmptySection(std::string_view text, bool addedLineEnd) {
   Place p = Find(lines, {});
   if (p.header < 0 || p.end != p.header + 1) return std::string(text);
   std::string out = Join(lines, p.header);
-  if (addedLineEnd && static_cast<size_t>(p.end) == lines.size() && !out.empty()) {
-    if (out.size() >= 2 && out.compare(out.size() - 2, 2, "\r\n") == 0) {
-      out.resize(out.size() - 2);
-    } else if (out.back() == '\n') {
-      out.pop_back();
-    }
+  if (addedLineEnd && static_cast<size_t>(p.end) == lines.size()) {
+    out.resize(out.size() - AddedEolSize(out));
   }
   return out;
 }

@@ -1,6 +1,6 @@
 // Whole-file reading: what counts as missing, what fails and why, the size cap
 // (also for files whose size the system does not know in advance), and the
-// descriptor owner.
+// descriptor owner; a replacement clears only its own leftovers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -141,6 +141,32 @@ TEST(FileIO, UniqueFdClosesOnceAndHandsOver) {
   }
   EXPECT_TRUE(IsOpen(kept));
   ::close(kept);
+}
+
+// A save removes what killed saves of the same file left behind, and nothing
+// that merely looks like it: the user's own files beside the list stay.
+TEST(FileIO, ReplacingRemovesOnlyTheLeftoversOfThatFile) {
+  TempDir dir;
+  WriteFile(dir / "list.txt", "old");
+  const struct {
+    const char* name;
+    bool removed;
+  } rows[] = {
+      {".list.txt.0123abcd.tmp", true},
+      {".list.txt.0123456789abcdef.tmp", true},
+      {".list.txt.0123abcd.bak", false},
+      {".list.txt.0123abcd.tmp.txt", false},
+      {".list.txt..tmp", false},
+      {".list.txt.tmp", false},
+      {".list.txt.0123456789abcdef0.tmp", false},
+      {".list.txt.0123ABCD.tmp", false},
+      {".list.txt.notes.tmp", false},
+      {".other.txt.0123abcd.tmp", false},
+  };
+  for (const auto& row : rows) WriteFile(dir / row.name, "mine");
+  ASSERT_EQ(fileio::ReplaceFileContent(dir / "list.txt", "new"), 0);
+  EXPECT_EQ(testsupport::ReadFile(dir / "list.txt"), "new");
+  for (const auto& row : rows) EXPECT_EQ(fs::exists(dir / row.name), !row.removed) << row.name;
 }
 
 }  // namespace

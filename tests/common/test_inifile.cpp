@@ -185,6 +185,8 @@ TEST(IniFileWrite, KeepsAByteOrderMark) {
   EXPECT_EQ(ini.ReadString("skincfg", "skindir", ""), "skin");
   ini.WriteString("skincfg", "skindir", "skin_jade");
   EXPECT_EQ(ReadFile(dir / "b.ini"), "\xEF\xBB\xBF[skincfg]\r\nskindir=skin_jade\r\n");
+  ini.DeleteKey("skincfg", "skindir");
+  EXPECT_EQ(ReadFile(dir / "b.ini"), "\xEF\xBB\xBF[skincfg]\r\n");
 }
 
 TEST(IniFileWrite, ValuesRoundTrip) {

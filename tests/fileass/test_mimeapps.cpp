@@ -29,6 +29,11 @@ TEST(MimeAppsList, SetAndRestoreGiveTheFileBackExactly) {
       "[Default Applications]\r\naudio/mpeg = player.desktop;other.desktop;\r\n[X]\r\na=b\r\n",
       "[Default Applications]\naudio/mpeg=\n",
       "[Default Applications]\ntext/plain=ed.desktop",  // no final line end
+      "[Default Applications]",
+      "# c\r\n[Default Applications]\ntext/plain=ed.desktop",
+      // A last line that ends in a lone CR keeps it.
+      "[Default Applications]\ntext/plain=ed.desktop\r",
+      "a=b\r",
       "[Added Associations]\naudio/mpeg=a.desktop;\n",
       "[Added Associations]\naudio/mpeg=a.desktop;",  // no final line end
       "# only a comment\n\n",

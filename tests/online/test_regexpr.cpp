@@ -53,6 +53,8 @@ TEST(RegExprDialect, MatchesAsTheRulesExpect) {
       {"S matches VT", "a(\\S)b", "a\vb", true, "\v"},
       {"S not space", "a\\Sb", "a b", false, ""},
       {"class with s no VT", "a[\\s]b", "a\vb", false, ""},
+      {"s after a group never VT", "(a)\\sb", "a\vb", false, ""},
+      {"s at the very end never VT", "a\\s", "a\v", false, ""},
       {"class with s and x", "a([x\\s]+)b", "ax \txb", true, "x \tx"},
       {"negated class with s", "a([^\\s]+)b", "a\vzb", true, "\vz"},
       {"class with S", "a([\\S]+)b", "a\v\x80zb", true, "\v\x80z"},
@@ -180,6 +182,10 @@ TEST(RegExprErrors, BadPatternsAreReportedOnUse) {
       {"(?:a*b*){2,}", "empty"},
       {"(?i)x(\\s*)+", "empty"},
       {"(?:(a|b?)c?)*", "empty"},
+      // What comes after an escape, a lookbehind or a class is still checked.
+      {"\\N(a*)*", "empty"},
+      {"(?<!a)(b*)*", "empty"},
+      {"[a:](b*)*x:]", "empty"},
       {"(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)(m)(n)(o)", "groups"},
       {"(?<n>a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)(m)(n)(o)", "groups"},
   };

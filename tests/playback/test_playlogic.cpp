@@ -65,6 +65,7 @@ TEST(Tick, ProgressPercent) {
   // 245 s at 83.7 s: about 34.
   EXPECT_EQ(tick::ProgressPercent(245 * kBytesPerSecond, int64_t(83.7 * kBytesPerSecond)), 34);
   EXPECT_EQ(tick::ProgressPercent(1000, 1000), 100);
+  EXPECT_EQ(tick::ProgressPercent(1000, 999), 99);  // 100 only at the end
   EXPECT_EQ(tick::ProgressPercent(1000, 5000), 100);
   EXPECT_EQ(tick::ProgressPercent(1000, 0), 0);
   // Unknown (error value read as signed) and zero lengths never divide.
@@ -186,6 +187,7 @@ TEST(Tick, MismatchedOrEmptyTimelineIsSafe) {
   EXPECT_FALSE(tick::StepLyrics(t.times, t.texts, empty.cursor, 0).Update);
   EXPECT_EQ(tick::TimeOf("abc"), 0);
   EXPECT_EQ(tick::TimeOf("83"), 83);
+  EXPECT_EQ(tick::TimeOf("2000000000"), 2000000000);
 }
 
 TEST(PlaySequence, NextPreviousAndRange) {

@@ -118,6 +118,11 @@ TEST_F(Id3, TagLayouts) {
   std::string withFooter = Id3v2(4, {{"TIT2", Text(0, "A")}}, 0x10, "", 7);
   EXPECT_EQ(Read(withFooter + kAudio, footer).title, "A");
   EXPECT_EQ(footer.TagSize(), withFooter.size());
+  // Frame sizes: plain in 2.3, synchsafe in 2.4; a frame past 127 bytes shows the difference.
+  for (int v : {3, 4}) {
+    EXPECT_EQ(V2(Id3v2(v, {{"COMM", std::string(200, 'c')}, {"TIT2", Text(0, "A")}})).title, "A")
+        << v;
+  }
   // Only the first title frame counts, even when it is unusable.
   EXPECT_EQ(V2(Id3v2(3, {{"TIT2", Text(0, "A"), 0x40}, {"TIT2", Text(0, "B")}})).title, "");
   // Padding, or anything that is not an identifier, ends the frames.
@@ -144,6 +149,8 @@ TEST_F(Id3, DamagedSizesKeepEarlierFrames) {
        TagResult::Ok, "Kept"},
       {"unsynchronised tag, frame larger than the tag",
        Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 1000}}, 0x80) + kAudio, TagResult::Ok, "Kept"},
+      {"frame 16 MiB larger than its bytes",
+       Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 0x01000002}}) + kAudio, TagResult::Ok, "Kept"},
       {"frame size at its maximum",
        Id3v2(3, {title, {"TPE1", Text(0, "B"), 0, 0xFFFFFFFF}}) + kAudio, TagResult::Ok, "Kept"},
       {"tag larger than the file, file ends inside a frame",
@@ -176,6 +183,7 @@ TEST_F(Id3, Version1) {
       {kAudio + Id3v1("  " + kGbk + "  ", kGbk), TagResult::Ok, kGbk, kGbk},
       {kAudio + Id3v1(Bytes("Name\0left over"), ""), TagResult::Ok, "Name", ""},
       {kAudio + "tag" + Id3v1("A", "B").substr(3), TagResult::NoTag, "", ""},
+      {Id3v1("A", "B"), TagResult::Ok, "A", "B"},  // a file that is all tag
       {Id3v1("A", "B").substr(1), TagResult::NoTag, "", ""},
   };
   for (const Row& row : rows) {
