@@ -106,4 +106,30 @@ TEST(Codepage, PathsKeepEveryCharacter) {
   EXPECT_EQ(cp::PathToAnsi(cp::AnsiToPath("/a/\xB8\xE8.mp3")), "/a/\xB8\xE8.mp3");
 }
 
+// A file name that is not UTF-8 (GBK bytes from an archive made elsewhere)
+// keeps its bytes through internal text, a playlist line and back, and shows
+// one replacement character per byte that is no character.
+TEST(Codepage, PathsThatAreNotUtf8KeepTheirBytes) {
+  const std::vector<std::string> names = {
+      "/m/\xB8\xE8.mp3",                       // GBK, not UTF-8
+      "/m/\xE6\xAD\x8C\xFF-\xE4\xB8.mp3",      // valid, a stray byte, a cut sequence
+      "\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80",  // overlong, surrogate, past U+10FFFF
+      "\x80\xFE\x39\x81\x30",                  // bytes that look like an escape
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    std::string ansi = cp::PathToAnsi(std::filesystem::path(name));
+    EXPECT_EQ(ansi.find('?'), std::string::npos);
+    EXPECT_EQ(cp::AnsiToPath(ansi).string(), name);
+    EXPECT_EQ(cp::AnsiToPath(std::string(ansi)).native(), name);
+  }
+  // Only the bad bytes change: valid text around them is the usual GB18030.
+  std::string ansi = cp::PathToAnsi(std::filesystem::path("\xE6\xAD\x8C\xB8\xE8"));
+  EXPECT_EQ(ansi.substr(0, 2), "\xB8\xE8");
+  EXPECT_EQ(cp::AnsiToUtf8(ansi), "\xE6\xAD\x8C\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(cp::AnsiToUtf16(ansi), u"\u6B4C\uFFFD\uFFFD");
+  // Names that are text are stored as before.
+  EXPECT_EQ(cp::PathToAnsi(std::filesystem::path("/a/\xE6\xAD\x8C.mp3")), "/a/\xB8\xE8.mp3");
+}
+
 }  // namespace

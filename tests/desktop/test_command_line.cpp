@@ -1,7 +1,9 @@
 // The command line as a user types it: help and the version answer at once
 // and never reach a running player, unknown options are refused, and a file
-// named relative to the launch's own folder is the file that plays.
+// named relative to the launch's own folder, or with a name that is not
+// UTF-8, is the file that plays, started first or handed over.
 #include "DesktopFixture.h"
+#include "common/codepage.h"
 #include "main/CommandLine.h"
 
 namespace fs = std::filesystem;
@@ -95,6 +97,31 @@ TEST_F(CommandLine, RelativeNameIsTheFileInTheLaunchFolder) {
   EXPECT_TRUE(WaitPlaying("Relative"));
   EXPECT_EQ(LaunchBytes(Dir() / "Music" / "sub", {"  ../sub/./deeper.mp3 "}), 0);
   EXPECT_TRUE(WaitPlaying("Deeper"));
+}
+
+// GBK bytes, as an archive made elsewhere leaves them: no UTF-8.
+TEST_F(CommandLine, NameThatIsNotUtf8PlaysHandedOverAndAtStart) {
+  const std::string gbk = "\xB8\xE8\xD2\xA5.mp3";  // "song" in GBK
+  fs::path file = Dir() / "gbk" / gbk;
+  fs::create_directories(file.parent_path());
+  fs::rename(Tone("g.mp3", 6.0, "Undecoded"), file);
+  ASSERT_TRUE(fs::exists(file));
+
+  // The first argument, as the process entry turns it into internal text.
+  Start({cp::PathToAnsi(file)});
+  Listen();
+  ASSERT_TRUE(WaitReady());
+  EXPECT_TRUE(WaitPlaying("Undecoded"));
+  Player().Stop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Playing(); }, 3000));
+
+  // Handed over, absolute and relative.
+  EXPECT_EQ(LaunchBytes(Dir(), {file.string()}), 0);
+  EXPECT_TRUE(WaitPlaying("Undecoded"));
+  Player().Stop();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Playing(); }, 3000));
+  EXPECT_EQ(LaunchBytes(file.parent_path(), {gbk}), 0);
+  EXPECT_TRUE(WaitPlaying("Undecoded"));
 }
 
 TEST(CommandLineParse, OptionsFilesAndFolders) {
