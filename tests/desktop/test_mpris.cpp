@@ -136,6 +136,51 @@ TEST_F(Mpris, ChangesAreAnnouncedWithTheLyricLine) {
   monitor.waitForFinished(3000);
 }
 
+// With no rows Play, Next and Previous do nothing, and the bus says so; it
+// announces the change as rows come and go.
+TEST_F(Mpris, PlayAndSkippingFollowWhetherThePlaylistHasRows) {
+  WritePlaylist({});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  for (const char* can : {"CanPlay", "CanGoNext", "CanGoPrevious"})
+    EXPECT_TRUE(Has(Get(can), "<false>")) << can;
+  QProcess monitor;
+  monitor.start("gdbus", {"monitor", "--session", "--dest", service});
+  ASSERT_TRUE(monitor.waitForStarted(5000));
+  QTest::qWait(500);
+  std::string seen;
+  auto saw = [&](const std::string& part) {
+    return QTest::qWaitFor(
+        [&] {
+          seen += monitor.readAll().toStdString();
+          return Has(seen, part);
+        },
+        5000);
+  };
+
+  Form().Player().AddMany({{"Row A", "", 0, cp::PathToAnsi(rows[0])}});
+  EXPECT_TRUE(saw("'CanPlay': <true>")) << seen;
+  EXPECT_TRUE(saw("'CanGoNext': <true>")) << seen;
+  EXPECT_TRUE(saw("'CanGoPrevious': <true>")) << seen;
+  EXPECT_TRUE(Has(Get("CanGoNext"), "<true>"));
+  seen.clear();
+  Form().Player().Stop();  // adding plays the song added
+  Form().Player().Clear();
+  EXPECT_TRUE(saw("'CanPlay': <false>")) << seen;
+  EXPECT_TRUE(saw("'CanGoPrevious': <false>")) << seen;
+  EXPECT_TRUE(Has(Get("CanPlay"), "<false>"));
+
+  // A song opened from outside the list can be paused and played on, but
+  // there is nowhere to skip to.
+  Form().Player().PlayFile(cp::PathToAnsi(rows[1]));
+  Player("Pause");
+  EXPECT_TRUE(Has(Get("CanPlay"), "<true>"));
+  EXPECT_TRUE(Has(Get("CanGoNext"), "<false>"));
+  monitor.kill();
+  monitor.waitForFinished(3000);
+}
+
 TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {
   QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
   ASSERT_TRUE(other.registerService("org.mpris.MediaPlayer2.lyrano"));
