@@ -33,9 +33,12 @@ int main(int argc, char** argv) {
   // anything else: help and the version must not reach a running player, and
   // a relative file name means the folder this launch was started in.
   std::error_code ec;
-  const cmdline::TCommandLine line =
-      cmdline::Parse(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
-                     std::filesystem::current_path(ec).native());
+  const std::string workingFolder = std::filesystem::current_path(ec).native();
+  auto parse = [&] {
+    return cmdline::Parse(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
+                          workingFolder);
+  };
+  const cmdline::TCommandLine line = parse();
   switch (line.Action) {
     case cmdline::TAction::Help:
       return Print(stdout, cmdline::Usage(), 0);
@@ -76,8 +79,11 @@ int main(int argc, char** argv) {
   std::string appDir = cp::PathToAnsi(dir);
   if (appDir.empty() || appDir.back() != '/') appDir += '/';
 
+  // The toolkit has taken its own options (-style, -platform ...) out of
+  // argv: the files are what it left.
+  const cmdline::TCommandLine left = parse();
   std::vector<std::string> args;
-  for (const std::string& file : line.Files)
+  for (const std::string& file : left.Action == cmdline::TAction::Run ? left.Files : line.Files)
     args.push_back(cp::PathToAnsi(std::filesystem::path(file)));
 
   TForm1 form(appDir, args);
