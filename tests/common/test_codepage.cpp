@@ -2,6 +2,7 @@
 // file-system paths.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,15 @@ TEST(Codepage, PathsThatAreNotUtf8KeepTheirBytes) {
   EXPECT_EQ(ansi.substr(0, 2), "\xB8\xE8");
   EXPECT_EQ(cp::AnsiToUtf8(ansi), "\xE6\xAD\x8C\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(cp::AnsiToUtf16(ansi), u"\u6B4C\uFFFD\uFFFD");
+  // Any bytes at all (short random names, biased towards the high half).
+  std::mt19937 random(14);
+  for (int n = 0; n < 2000; ++n) {
+    std::string name(1 + random() % 12, ' ');
+    for (char& c : name)
+      c = static_cast<char>(random() % 3 == 0 ? 1 + random() % 127 : 0x80 + random() % 128);
+    if (name.starts_with("\xEF\xBB\xBF")) continue;  // a byte-order mark is dropped as text
+    ASSERT_EQ(cp::AnsiToPath(cp::PathToAnsi(std::filesystem::path(name))).native(), name);
+  }
   // Names that are text are stored as before.
   EXPECT_EQ(cp::PathToAnsi(std::filesystem::path("/a/\xE6\xAD\x8C.mp3")), "/a/\xB8\xE8.mp3");
 }
