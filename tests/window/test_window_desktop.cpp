@@ -119,4 +119,24 @@ TEST(WindowUserFolder, ReadOnlyProgramFolderGetsAWritablePerUserCopy) {
   EXPECT_EQ(ReadFile(dir / "data" / "lyrano" / "playlist.txt"), "edited|||\r\n");
 }
 
+TEST(WindowUserFolder, PackagedProgramFolderIsNeverWrittenEvenWhenWritable) {
+  // A package's folder is writable by root; the package manager's marker keeps
+  // the player's files out of it anyway, or a removal would leave them behind.
+  testsupport::TempDir dir;
+  const std::string appDir = cp::PathToAnsi(dir / "prog") + "/";
+  fs::create_directories(dir / "prog");
+  WriteFile(dir / "prog" / "packaged", "installed by the package manager\n");
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  const std::string user = UserFolder(appDir);
+  if (old) {
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  } else {
+    unsetenv("XDG_DATA_HOME");
+  }
+  EXPECT_EQ(user, cp::PathToAnsi(dir / "data" / "lyrano") + "/");
+  EXPECT_TRUE(fs::is_directory(dir / "data" / "lyrano"));
+}
+
 }  // namespace

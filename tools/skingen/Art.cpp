@@ -13,8 +13,13 @@ namespace {
 
 constexpr QRgb kOlive = qRgb(128, 128, 0);
 
+int g_scale = 1;
+
+// w x h window pixels at the current scale: the painter draws in window
+// pixels, the image holds g_scale times as many in each direction.
 QImage Blank(int w, int h) {
-  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+  QImage img(w * g_scale, h * g_scale, QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(g_scale);
   img.fill(Qt::transparent);
   return img;
 }
@@ -93,6 +98,7 @@ void StrokeGlyph(QPainter& p, const QString& name, const QColor& color, qreal wi
 // pixels olive, so the button's transparent colour hides exactly them.
 QImage KeyOverMatte(const QImage& layer, const QImage& under) {
   QImage out(layer.size(), QImage::Format_RGB32);
+  out.setDevicePixelRatio(layer.devicePixelRatio());
   const QImage base = under.convertToFormat(QImage::Format_ARGB32);
   for (int y = 0; y < layer.height(); ++y) {
     const auto* src = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
@@ -142,6 +148,14 @@ void DrawKnob(QPainter& p, const Theme& t, QPointF c, qreal r, qreal dot, bool h
 
 }  // namespace
 
+void SetArtScale(int scale) {
+  g_scale = scale < 1 ? 1 : scale;
+}
+
+int ArtScale() {
+  return g_scale;
+}
+
 QImage DrawControlBar(const Theme& t) {
   QImage img = Blank(140, 26);
   Canvas c(img);
@@ -189,7 +203,8 @@ QImage DrawControlBar(const Theme& t) {
 }
 
 QImage DrawButtonFace(const Theme& t, const QString& name, bool hot, const QImage& under) {
-  QImage layer = Blank(under.width(), under.height());
+  const QSize size = under.deviceIndependentSize().toSize();
+  QImage layer = Blank(size.width(), size.height());
   {
     Canvas c(layer);
     QPainter& p = c.p;
@@ -542,7 +557,8 @@ QImage DrawArrow(const Theme&, bool up, const QColor& color) {
 }
 
 QImage DrawAppIcon(int size) {
-  QImage img = Blank(size, size);
+  QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+  img.fill(Qt::transparent);
   Canvas c(img);
   QPainter& p = c.p;
   p.scale(size / 128.0, size / 128.0);

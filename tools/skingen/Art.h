@@ -10,6 +10,13 @@
 
 namespace skingen {
 
+// Device pixels per window pixel of the pictures drawn from now on: 1 for the
+// plain pictures, 2 for their "@2x" twins. The sizes below are in window
+// pixels; a picture at scale 2 has twice as many pixels each way and a
+// device pixel ratio of 2.
+void SetArtScale(int scale);
+int ArtScale();
+
 // Pictures of skinEx's controls.
 QImage DrawControlBar(const Theme& t);  // 140 x 26
 QImage DrawLogoBack(const Theme& t);    // 137 x 99
@@ -32,7 +39,7 @@ QImage DrawCaptionButtons(const Theme& t);                 // 4 x 18 wide, 3 x 1
 QImage DrawCheck(const Theme& t, bool checked, bool hot);  // 13 x 13
 QImage DrawArrow(const Theme& t, bool up, const QColor& color);  // 9 x 6
 
-// The application icon.
+// The application icon, `size` pixels square whatever the scale.
 QImage DrawAppIcon(int size);
 
 }  // namespace skingen

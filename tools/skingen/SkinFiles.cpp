@@ -166,26 +166,28 @@ QString SkinExIni(const Theme& t) {
   return s;
 }
 
-}  // namespace
-
-bool WriteSkin(const Theme& t, const QString& dataDir, QString* error) {
-  const QString dir = dataDir + "/" + t.folder + "/";
-  if (!QDir().mkpath(dir)) {
-    *error = "cannot create " + dir;
-    return false;
-  }
+// The pictures at the current art scale; at scale 2 each file is the plain
+// one's twin, "name@2x.ext".
+bool WritePictures(const Theme& t, const QString& dir, QString* error) {
+  const int scale = ArtScale();
+  auto file = [&](const QString& name) {
+    if (scale == 1) return dir + name;
+    const qsizetype dot = name.lastIndexOf('.');
+    return dir + name.left(dot) + QString("@%1x").arg(scale) + name.mid(dot);
+  };
   const QImage bar = DrawControlBar(t);
-  bool ok = SavePng(bar, dir + "ControlBar.png", error) &&
-            SavePng(DrawLogoBack(t), dir + "LogoBack.png", error) &&
-            SavePng(DrawLogo(t), dir + "logo.png", error) &&
-            SavePng(DrawVolumeKnob(t), dir + "yuan.png", error) &&
-            SavePng(DrawAlphaKnob(t), dir + "yuan2.png", error) &&
-            SavePng(DrawSpeaker(t), dir + "laba.png", error);
+  bool ok = SavePng(bar, file("ControlBar.png"), error) &&
+            SavePng(DrawLogoBack(t), file("LogoBack.png"), error) &&
+            SavePng(DrawLogo(t), file("logo.png"), error) &&
+            SavePng(DrawVolumeKnob(t), file("yuan.png"), error) &&
+            SavePng(DrawAlphaKnob(t), file("yuan2.png"), error) &&
+            SavePng(DrawSpeaker(t), file("laba.png"), error);
   for (const Button& b : kButtons) {
     if (!ok) break;
-    QImage under(b.width, b.height, QImage::Format_ARGB32_Premultiplied);
+    QImage under(b.width * scale, b.height * scale, QImage::Format_ARGB32_Premultiplied);
     if (b.top < 100) {
-      under = bar.copy(b.left - kBarLeft, b.top - kBarTop, b.width, b.height);
+      under = bar.copy((b.left - kBarLeft) * scale, (b.top - kBarTop) * scale, b.width * scale,
+                       b.height * scale);
       // The strip itself lies on the window's background.
       QImage filled(under.size(), QImage::Format_ARGB32_Premultiplied);
       filled.fill(t.client);
@@ -196,28 +198,57 @@ bool WriteSkin(const Theme& t, const QString& dataDir, QString* error) {
     } else {
       under.fill(t.client);
     }
-    ok = SaveBmp(DrawButtonFace(t, b.name, false, under), dir + b.name + "up.bmp", error) &&
-         SaveBmp(DrawButtonFace(t, b.name, true, under), dir + b.name + "hot.bmp", error);
+    under.setDevicePixelRatio(scale);
+    const QString name = QString::fromLatin1(b.name);
+    ok = SaveBmp(DrawButtonFace(t, b.name, false, under), file(name + "up.bmp"), error) &&
+         SaveBmp(DrawButtonFace(t, b.name, true, under), file(name + "hot.bmp"), error);
   }
   for (int i = 0; ok && i < 4; ++i) {
-    ok = SaveBmp(DrawListBack(t, i), dir + QString("Listback_%1.bmp").arg(i), error);
+    ok = SaveBmp(DrawListBack(t, i), file(QString("Listback_%1.bmp").arg(i)), error);
   }
-  ok = ok && SavePng(DrawCaptionBar(t), dir + "caption.png", error) &&
-       SavePng(DrawCaptionButtons(t), dir + "capbuttons.png", error) &&
-       SavePng(DrawCheck(t, false, false), dir + "check_off.png", error) &&
-       SavePng(DrawCheck(t, true, false), dir + "check_on.png", error) &&
-       SavePng(DrawCheck(t, false, true), dir + "check_off_hot.png", error) &&
-       SavePng(DrawCheck(t, true, true), dir + "check_on_hot.png", error) &&
-       SavePng(DrawArrow(t, false, t.scrollArrow), dir + "arrow_down.png", error) &&
-       SavePng(DrawArrow(t, true, t.scrollArrow), dir + "scroll_up.png", error) &&
-       SavePng(DrawArrow(t, false, t.scrollArrow), dir + "scroll_down.png", error) &&
-       SaveText(SkinIni(t), dir + "skin.ini", error) &&
-       SaveText(SkinExIni(t), dir + "skinEx.ini", error);
-  return ok;
+  return ok && SavePng(DrawCaptionBar(t), file("caption.png"), error) &&
+         SavePng(DrawCaptionButtons(t), file("capbuttons.png"), error) &&
+         SavePng(DrawCheck(t, false, false), file("check_off.png"), error) &&
+         SavePng(DrawCheck(t, true, false), file("check_on.png"), error) &&
+         SavePng(DrawCheck(t, false, true), file("check_off_hot.png"), error) &&
+         SavePng(DrawCheck(t, true, true), file("check_on_hot.png"), error) &&
+         SavePng(DrawArrow(t, false, t.scrollArrow), file("arrow_down.png"), error) &&
+         SavePng(DrawArrow(t, true, t.scrollArrow), file("scroll_up.png"), error) &&
+         SavePng(DrawArrow(t, false, t.scrollArrow), file("scroll_down.png"), error);
+}
+
+}  // namespace
+
+bool WriteSkin(const Theme& t, const QString& dataDir, QString* error) {
+  const QString dir = dataDir + "/" + t.folder + "/";
+  if (!QDir().mkpath(dir)) {
+    *error = "cannot create " + dir;
+    return false;
+  }
+  bool ok = true;
+  for (int scale : {1, 2}) {
+    SetArtScale(scale);
+    ok = ok && WritePictures(t, dir, error);
+  }
+  SetArtScale(1);
+  return ok && SaveText(SkinIni(t), dir + "skin.ini", error) &&
+         SaveText(SkinExIni(t), dir + "skinEx.ini", error);
 }
 
 bool WriteAppIcon(const QString& dataDir, QString* error) {
   return SavePng(DrawAppIcon(128), dataDir + "/lyrano.png", error);
+}
+
+bool WriteIconTheme(const QString& iconDir, QString* error) {
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    const QString dir = QString("%1/%2x%2/apps").arg(iconDir).arg(size);
+    if (!QDir().mkpath(dir)) {
+      *error = "cannot create " + dir;
+      return false;
+    }
+    if (!SavePng(DrawAppIcon(size), dir + "/lyrano.png", error)) return false;
+  }
+  return true;
 }
 
 }  // namespace skingen

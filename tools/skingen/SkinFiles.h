@@ -12,5 +12,7 @@ namespace skingen {
 // file that cannot be written.
 bool WriteSkin(const Theme& theme, const QString& dataDir, QString* error);
 bool WriteAppIcon(const QString& dataDir, QString* error);
+// iconDir/NNxNN/apps/lyrano.png for NN in 16, 32, 48, 64, 128 and 256.
+bool WriteIconTheme(const QString& iconDir, QString* error);
 
 }  // namespace skingen

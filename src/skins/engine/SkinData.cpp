@@ -59,7 +59,8 @@ bool TspSkinData::LoadFromFile(const QString& path) {
   auto load = [&](const std::string& name, QPixmap* out, QString* absolute) {
     if (name.empty()) return;
     const QString file = folder + FromAnsi(name);
-    skins::TPictureRead picture = skins::ReadSkinPicture(file);
+    skins::TPictureRead picture =
+        ratio_ > 0 ? skins::ReadSkinPicture(file, ratio_) : skins::ReadSkinPicture(file);
     if (picture.Status != skins::TPictureStatus::Ok) {
       warnings
           << QStringLiteral("Picture %1 %2; drawn with colours").arg(FromAnsi(name), picture.Why);

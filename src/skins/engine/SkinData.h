@@ -36,6 +36,9 @@ class TspSkinData : public QObject {
   // true. A picture that is missing or cannot be decoded does not refuse the
   // skin: that part is drawn with the skin's colours and Warnings() says so.
   bool LoadFromFile(const QString& path);
+  // Device pixels per window pixel the pictures are read for (their @2x twins
+  // above 1); 0, the default, means the application's screens.
+  void SetDevicePixelRatio(qreal ratio) { ratio_ = ratio; }
 
   // True until a description has been accepted.
   bool Empty() const { return fileName_.isEmpty(); }
@@ -89,6 +92,7 @@ class TspSkinData : public QObject {
   QString PictureUrl(const std::string& name) const;
 
   skins::TSkinDescription desc_;
+  qreal ratio_ = 0;
   QString fileName_;
   QString folder_;  // with a trailing '/'
   QString lastError_;

@@ -19,6 +19,11 @@
 
 namespace {
 
+// Qt's own Wayland platform (not XWayland, which is X11 to Qt).
+bool NativeWayland() {
+  return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 constexpr int kMaxWindowSide = 4096;
 
 // Columns of the caption button picture, in the order skin.ini documents.
@@ -76,9 +81,11 @@ class TspCaptionButton : public QAbstractButton {
     p.setRenderHint(QPainter::Antialiasing);
     const int row = isDown() ? 2 : (underMouse() ? 1 : 0);
     const QPixmap& pic = skin_->CaptionButtonsPicture();
-    const QRect cell(face_ * width(), row * height(), width(), height());
-    if (!pic.isNull() && pic.rect().contains(cell)) {
-      p.drawPixmap(rect(), pic, cell);
+    // The cell in the picture's own pixels (a @2x picture has twice as many).
+    const qreal dpr = pic.devicePixelRatio();
+    const QRectF cell(face_ * width() * dpr, row * height() * dpr, width() * dpr, height() * dpr);
+    if (!pic.isNull() && QRectF(pic.rect()).contains(cell)) {
+      p.drawPixmap(QRectF(rect()), pic, cell);
       return;
     }
     const auto& o = skin_->Description().Objects;
@@ -265,21 +272,27 @@ class TspCaptionBar : public QWidget {
 
  private:
   // Left and right slices keep their width; the middle stretches. All three
-  // are scaled to the bar's height.
+  // are scaled to the bar's height. Slice widths are in window pixels; the
+  // source rectangles in the picture's own pixels (twice as many for a @2x
+  // picture).
   void DrawSlices(QPainter& p, const QPixmap& pic, int left, int right) {
-    const int pw = pic.width();
-    const int ph = pic.height();
+    const qreal dpr = pic.devicePixelRatio();
+    const QSizeF size = pic.deviceIndependentSize();
+    const int pw = static_cast<int>(size.width());
     left = std::clamp(left, 0, pw);
     right = std::clamp(right, 0, pw - left);
     const int w = width();
     const int h = height();
     const int dl = std::min(left, w);
     const int dr = std::min(right, w - dl);
-    if (dl > 0) p.drawPixmap(QRect(0, 0, dl, h), pic, QRect(0, 0, left, ph));
-    if (dr > 0) p.drawPixmap(QRect(w - dr, 0, dr, h), pic, QRect(pw - right, 0, right, ph));
+    auto source = [&](qreal x, qreal sw) {
+      return QRectF(x * dpr, 0, sw * dpr, size.height() * dpr);
+    };
+    if (dl > 0) p.drawPixmap(QRectF(0, 0, dl, h), pic, source(0, left));
+    if (dr > 0) p.drawPixmap(QRectF(w - dr, 0, dr, h), pic, source(pw - right, right));
     const int mid = pw - left - right;
     if (mid > 0 && w - dl - dr > 0) {
-      p.drawPixmap(QRect(dl, 0, w - dl - dr, h), pic, QRect(left, 0, mid, ph));
+      p.drawPixmap(QRectF(dl, 0, w - dl - dr, h), pic, source(left, mid));
     }
   }
 
@@ -401,7 +414,10 @@ void TspDynamicSkinForm::SetRollUpState(bool rolledUp) {
 
 void TspDynamicSkinForm::setAlphaBlendValue(int alpha) {
   alpha_ = std::clamp(alpha, 0, 255);
-  if (form_) form_->setWindowOpacity(alpha_ / 255.0);
+  // Qt's Wayland platform has no window opacity (no Wayland protocol offers
+  // one): there the value is kept and the window stays opaque, without the
+  // warning every change would print.
+  if (form_ && !NativeWayland()) form_->setWindowOpacity(alpha_ / 255.0);
 }
 
 void TspDynamicSkinForm::SetSystemMenu(QMenu* menu) {
@@ -499,6 +515,9 @@ QSystemTrayIcon* TspDynamicSkinForm::TrayIcon() {
 }
 
 void TspDynamicSkinForm::ShowTrayIfPossible() {
+  // Under Wayland a tray is a StatusNotifier host or nothing: without one,
+  // Qt falls back on the X11 tray, which cannot work there and only warns.
+  if (tray_ == nullptr && NativeWayland() && !TrayAvailable()) return;
   TrayIcon();
   if (tray_->icon().isNull() && form_) {
     QIcon icon = form_->windowIcon();

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <cerrno>
 #include <filesystem>
@@ -14,7 +15,9 @@
 
 namespace skins {
 
-TPictureRead ReadSkinPicture(const QString& path) {
+namespace {
+
+TPictureRead ReadOne(const QString& path) {
   TPictureRead out;
   const QByteArray native = QFile::encodeName(path);
   fileio::ReadResult file =
@@ -64,6 +67,30 @@ TPictureRead ReadSkinPicture(const QString& path) {
   out.Status = TPictureStatus::Ok;
   out.Image = std::move(image);
   return out;
+}
+
+}  // namespace
+
+QString TwinPath(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+  if (dot <= slash + 1) return path + QStringLiteral("@2x");  // no extension (or a dot file)
+  return path.left(dot) + QStringLiteral("@2x") + path.mid(dot);
+}
+
+TPictureRead ReadSkinPicture(const QString& path, qreal ratio) {
+  TPictureRead plain = ReadOne(path);
+  if (plain.Status != TPictureStatus::Ok || ratio <= 1.0) return plain;
+  TPictureRead twin = ReadOne(TwinPath(path));
+  if (twin.Status != TPictureStatus::Ok || twin.Image.size() != plain.Image.size() * 2) {
+    return plain;
+  }
+  twin.Image.setDevicePixelRatio(2.0);
+  return twin;
+}
+
+TPictureRead ReadSkinPicture(const QString& path) {
+  return ReadSkinPicture(path, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
 }
 
 }  // namespace skins

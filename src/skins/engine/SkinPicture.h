@@ -27,7 +27,17 @@ struct TPictureRead {
   QString Why;   // otherwise: "is missing", "cannot be read: <reason>", ...
 };
 
-// `path` is a file-system path (UTF-8 on Linux).
+// `path` is a file-system path (UTF-8 on Linux). Above one device pixel per
+// window pixel (`ratio`), the picture's twin at twice the size, "name@2x.ext"
+// beside it, is taken when it reads and is exactly twice the plain picture's
+// size; it comes with a device pixel ratio of 2, so it lays out at the plain
+// picture's size. Any fault of the twin leaves the plain picture, which Qt
+// scales. The status and reason are always the plain picture's.
+TPictureRead ReadSkinPicture(const QString& path, qreal ratio);
+// The same for the application's screens (their highest device pixel ratio).
 TPictureRead ReadSkinPicture(const QString& path);
+
+// "dir/name@2x.ext" for "dir/name.ext".
+QString TwinPath(const QString& path);
 
 }  // namespace skins
