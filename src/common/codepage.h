@@ -25,7 +25,11 @@ std::string Utf16BEToAnsi(std::string_view bytes);
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
 
-// File-system paths (UTF-8 on Linux) <-> internal text.
+// File-system paths (UTF-8 on Linux) <-> internal text. A name that is not
+// UTF-8 keeps every byte: each byte that is no character is held in internal
+// text as a code no character has, which AnsiToPath turns back into the byte
+// and AnsiToUtf8/AnsiToUtf16 show as U+FFFD. Names that are text convert as
+// any other text.
 std::filesystem::path AnsiToPath(std::string_view ansi);
 std::string PathToAnsi(const std::filesystem::path& path);
 

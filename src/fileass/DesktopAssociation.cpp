@@ -61,8 +61,14 @@ void WriteTextFile(const fs::path& path, std::string_view text) {
   }
 }
 
-// The program of an open command: "\"<program>\" \"%1\"" or "<program> ...".
+// The program of an open command. Ours is "\"<program>\" \"%1\"" (OpenCommand)
+// and the program path may hold quotes itself, so the path is what stands
+// between the first quote and the fixed end. Any other command: its first
+// quoted or blank-separated word.
 std::string ProgramOfCommand(std::string_view command) {
+  constexpr std::string_view kArgument = "\" \"%1\"";
+  if (command.size() > kArgument.size() && command.front() == '"' && command.ends_with(kArgument))
+    return std::string(command.substr(1, command.size() - 1 - kArgument.size()));
   if (!command.empty() && command.front() == '"') {
     size_t close = command.find('"', 1);
     return std::string(command.substr(1, close == std::string_view::npos ? close : close - 1));

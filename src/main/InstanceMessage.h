@@ -1,6 +1,7 @@
 // The message a second launch sends to the running instance: a notification
-// value and the launch's command-line arguments, in order, as the operating
-// system gave them (file-name bytes). Plain functions, any thread.
+// value and the launch's file arguments, in order (file-name bytes as the
+// operating system gave them, relative ones made absolute against the
+// launch's working folder; see CommandLine.h). Plain functions, any thread.
 //
 // Layout, integers little-endian:
 //   "LYRANO1\n"             8 bytes

@@ -64,9 +64,9 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   Q_PROPERTY(qlonglong Position READ Position)
   Q_PROPERTY(double MinimumRate READ Rate)
   Q_PROPERTY(double MaximumRate READ Rate)
-  Q_PROPERTY(bool CanGoNext READ Yes)
-  Q_PROPERTY(bool CanGoPrevious READ Yes)
-  Q_PROPERTY(bool CanPlay READ Yes)
+  Q_PROPERTY(bool CanGoNext READ CanGoNext)
+  Q_PROPERTY(bool CanGoPrevious READ CanGoNext)
+  Q_PROPERTY(bool CanPlay READ CanPlay)
   Q_PROPERTY(bool CanPause READ Yes)
   Q_PROPERTY(bool CanSeek READ No)
   Q_PROPERTY(bool CanControl READ Yes)
@@ -82,6 +82,8 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
     Run([&] { s_->Controls().SetVolume(volume); });
   }
   qlonglong Position() const { return s_->Controls().PositionUs(); }
+  bool CanGoNext() const { return s_->Controls().NowPlaying().HasRows; }
+  bool CanPlay() const { return mpris::CanPlay(s_->Controls().NowPlaying()); }
   bool Yes() const { return true; }
   bool No() const { return false; }
 
@@ -112,6 +114,10 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
 };
 
 }  // namespace
+
+bool CanPlay(const TNowPlaying& now) {
+  return now.HasRows || now.Status != QStringLiteral("Stopped");
+}
 
 QVariantMap Metadata(const TNowPlaying& now) {
   QVariantMap map;
@@ -177,6 +183,11 @@ void TMprisService::Refresh() {
       now.LengthUs != published_.LengthUs)
     changed.insert(QStringLiteral("Metadata"), Metadata(now));
   if (now.Volume != published_.Volume) changed.insert(QStringLiteral("Volume"), now.Volume);
+  if (CanPlay(now) != CanPlay(published_)) changed.insert(QStringLiteral("CanPlay"), CanPlay(now));
+  if (now.HasRows != published_.HasRows) {
+    changed.insert(QStringLiteral("CanGoNext"), now.HasRows);
+    changed.insert(QStringLiteral("CanGoPrevious"), now.HasRows);
+  }
   published_ = now;
   QDBusMessage signal = QDBusMessage::createSignal(
       QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),

@@ -26,6 +26,9 @@ struct TNowPlaying {
   QString Lyric;        // the lyric line reached last
   qint64 LengthUs = 0;  // 0 when unknown
   double Volume = 0;    // 0..1
+  // The playlist has rows: Next and Previous move through them and Play
+  // starts the first; with none they do nothing.
+  bool HasRows = false;
   bool operator==(const TNowPlaying&) const = default;
 };
 
@@ -37,6 +40,10 @@ struct TMediaControls {
   std::function<TNowPlaying()> NowPlaying;
   std::function<qint64()> PositionUs;
 };
+
+// CanPlay: Play starts the first row, or resumes or goes on with the song
+// that is loaded; with neither it does nothing.
+bool CanPlay(const TNowPlaying& now);
 
 // The Metadata map of `now` (mpris:trackid, xesam:title, xesam:artist,
 // mpris:length, xesam:comment).

@@ -111,5 +111,6 @@ mpris::TNowPlaying TForm1::NowPlaying() const {
   now.Lyric = ui::FromAnsi(player_->LyricLine());
   now.LengthUs = player_->LengthUs();
   now.Volume = static_cast<double>(player_->Volume()) / TPlayer::kMaxVolume;
+  now.HasRows = player_->Rows().Count() > 0;
   return now;
 }

@@ -2,6 +2,7 @@
 // file-system paths.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,41 @@ TEST(Codepage, PathsKeepEveryCharacter) {
   // The euro sign comes back in its GB18030 form, which reads the same.
   EXPECT_EQ(cp::AnsiToUtf8(cp::PathToAnsi(p)), p.string());
   EXPECT_EQ(cp::PathToAnsi(cp::AnsiToPath("/a/\xB8\xE8.mp3")), "/a/\xB8\xE8.mp3");
+}
+
+// A file name that is not UTF-8 (GBK bytes from an archive made elsewhere)
+// keeps its bytes through internal text, a playlist line and back, and shows
+// one replacement character per byte that is no character.
+TEST(Codepage, PathsThatAreNotUtf8KeepTheirBytes) {
+  const std::vector<std::string> names = {
+      "/m/\xB8\xE8.mp3",                       // GBK, not UTF-8
+      "/m/\xE6\xAD\x8C\xFF-\xE4\xB8.mp3",      // valid, a stray byte, a cut sequence
+      "\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80",  // overlong, surrogate, past U+10FFFF
+      "\x80\xFE\x39\x81\x30",                  // bytes that look like an escape
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    std::string ansi = cp::PathToAnsi(std::filesystem::path(name));
+    EXPECT_EQ(ansi.find('?'), std::string::npos);
+    EXPECT_EQ(cp::AnsiToPath(ansi).string(), name);
+    EXPECT_EQ(cp::AnsiToPath(std::string(ansi)).native(), name);
+  }
+  // Only the bad bytes change: valid text around them is the usual GB18030.
+  std::string ansi = cp::PathToAnsi(std::filesystem::path("\xE6\xAD\x8C\xB8\xE8"));
+  EXPECT_EQ(ansi.substr(0, 2), "\xB8\xE8");
+  EXPECT_EQ(cp::AnsiToUtf8(ansi), "\xE6\xAD\x8C\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(cp::AnsiToUtf16(ansi), u"\u6B4C\uFFFD\uFFFD");
+  // Any bytes at all (short random names, biased towards the high half).
+  std::mt19937 random(14);
+  for (int n = 0; n < 2000; ++n) {
+    std::string name(1 + random() % 12, ' ');
+    for (char& c : name)
+      c = static_cast<char>(random() % 3 == 0 ? 1 + random() % 127 : 0x80 + random() % 128);
+    if (name.starts_with("\xEF\xBB\xBF")) continue;  // a byte-order mark is dropped as text
+    ASSERT_EQ(cp::AnsiToPath(cp::PathToAnsi(std::filesystem::path(name))).native(), name);
+  }
+  // Names that are text are stored as before.
+  EXPECT_EQ(cp::PathToAnsi(std::filesystem::path("/a/\xE6\xAD\x8C.mp3")), "/a/\xB8\xE8.mp3");
 }
 
 }  // namespace

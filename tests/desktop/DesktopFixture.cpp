@@ -1,7 +1,10 @@
 #include "DesktopFixture.h"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QProcessEnvironment>
@@ -68,6 +71,30 @@ int DesktopTest::Launch(const std::vector<std::string>& args, int ms) {
   QProcess& p = Spawn(args);
   if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms)) return -1;
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+int DesktopTest::LaunchBytes(const fs::path& folder, const std::vector<std::string>& args, int ms) {
+  std::string program = Program().string();
+  std::vector<char*> argv{program.data()};
+  std::vector<std::string> copies(args);
+  for (auto& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  pid_t pid = -1;
+  int err = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  EXPECT_EQ(err, 0);
+  if (err != 0) return -1;
+  int status = 0;
+  bool ended = QTest::qWaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, ms);
+  if (!ended) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void DesktopTest::HideToTray() {

@@ -30,6 +30,10 @@ class DesktopTest : public wintest::WindowTest {
   // Runs Program() with `args` to its end, the event loop turning meanwhile;
   // its exit code, -1 when it did not end within `ms`.
   int Launch(const std::vector<std::string>& args, int ms = 15000);
+  // Runs Program() in `folder` with `args` as bytes (a file name need not be
+  // text), to its end, the event loop turning meanwhile; as Launch.
+  int LaunchBytes(const std::filesystem::path& folder, const std::vector<std::string>& args,
+                  int ms = 15000);
   // Starts Program() with `args` and leaves it running.
   QProcess& Spawn(const std::vector<std::string>& args);
 

@@ -49,11 +49,35 @@ class Mpris : public desktoptest::DesktopTest {
     ASSERT_NE(s, nullptr);
     service = s->ServiceName();
   }
+  void TearDown() override {
+    if (monitor.state() != QProcess::NotRunning) {
+      monitor.kill();
+      monitor.waitForFinished(3000);
+    }
+    DesktopTest::TearDown();
+  }
+  // Starts watching what the service announces.
+  void StartMonitor() {
+    monitor.start("gdbus", {"monitor", "--session", "--dest", service});
+    ASSERT_TRUE(monitor.waitForStarted(5000));
+    QTest::qWait(500);
+  }
+  // Whether the announcements seen include `part` within 5 s.
+  bool Saw(const std::string& part) {
+    return QTest::qWaitFor(
+        [&] {
+          seen += monitor.readAll().toStdString();
+          return Has(seen, part);
+        },
+        5000);
+  }
   static bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
   }
   QString service;
   std::vector<fs::path> rows;
+  QProcess monitor;
+  std::string seen;  // the announcements so far
 };
 
 TEST_F(Mpris, CallsReachTheHandlersAndPropertiesFollowWhileInTheTray) {
@@ -111,29 +135,45 @@ TEST_F(Mpris, ChangesAreAnnouncedWithTheLyricLine) {
   ASSERT_TRUE(WaitReady());
   StartService();
   HideToTray();
-  QProcess monitor;
-  monitor.start("gdbus", {"monitor", "--session", "--dest", service});
-  ASSERT_TRUE(monitor.waitForStarted(5000));
-  QTest::qWait(500);
+  ASSERT_NO_FATAL_FAILURE(StartMonitor());
 
   Item("MenuItem4")->trigger();  // the tray menu, not the bus
   ASSERT_TRUE(Playing());
-  std::string seen;
-  auto saw = [&](const std::string& part) {
-    return QTest::qWaitFor(
-        [&] {
-          seen += monitor.readAll().toStdString();
-          return Has(seen, part);
-        },
-        5000);
-  };
-  EXPECT_TRUE(saw("'PlaybackStatus': <'Playing'>")) << seen;
-  EXPECT_TRUE(saw("'xesam:title': <'Row A'>")) << seen;
-  EXPECT_TRUE(saw("'xesam:comment': <['第一行']>")) << seen;
+  EXPECT_TRUE(Saw("'PlaybackStatus': <'Playing'>")) << seen;
+  EXPECT_TRUE(Saw("'xesam:title': <'Row A'>")) << seen;
+  EXPECT_TRUE(Saw("'xesam:comment': <['第一行']>")) << seen;
   Item("MenuItem4")->trigger();
-  EXPECT_TRUE(saw("'PlaybackStatus': <'Paused'>")) << seen;
-  monitor.kill();
-  monitor.waitForFinished(3000);
+  EXPECT_TRUE(Saw("'PlaybackStatus': <'Paused'>")) << seen;
+}
+
+// With no rows Play, Next and Previous do nothing, and the bus says so; it
+// announces the change as rows come and go.
+TEST_F(Mpris, PlayAndSkippingFollowWhetherThePlaylistHasRows) {
+  WritePlaylist({});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  for (const char* can : {"CanPlay", "CanGoNext", "CanGoPrevious"})
+    EXPECT_TRUE(Has(Get(can), "<false>")) << can;
+  ASSERT_NO_FATAL_FAILURE(StartMonitor());
+  Form().Player().AddMany({{"Row A", "", 0, cp::PathToAnsi(rows[0])}});
+  EXPECT_TRUE(Saw("'CanPlay': <true>")) << seen;
+  EXPECT_TRUE(Saw("'CanGoNext': <true>")) << seen;
+  EXPECT_TRUE(Saw("'CanGoPrevious': <true>")) << seen;
+  EXPECT_TRUE(Has(Get("CanGoNext"), "<true>"));
+  seen.clear();
+  Form().Player().Stop();  // adding plays the song added
+  Form().Player().Clear();
+  EXPECT_TRUE(Saw("'CanPlay': <false>")) << seen;
+  EXPECT_TRUE(Saw("'CanGoPrevious': <false>")) << seen;
+  EXPECT_TRUE(Has(Get("CanPlay"), "<false>"));
+
+  // A song opened from outside the list can be paused and played on, but
+  // there is nowhere to skip to.
+  Form().Player().PlayFile(cp::PathToAnsi(rows[1]));
+  Player("Pause");
+  EXPECT_TRUE(Has(Get("CanPlay"), "<true>"));
+  EXPECT_TRUE(Has(Get("CanGoNext"), "<false>"));
 }
 
 TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {

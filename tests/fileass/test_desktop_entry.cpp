@@ -71,6 +71,18 @@ TEST_F(DesktopNotice, EntryFollowsTheProgramAndItsFolderIcon) {
   EXPECT_NE(Entry().find("\nIcon=lyrano\n"), std::string::npos);
 }
 
+// The open command quotes the path, which may hold quotes itself: the entry
+// names the whole program, quoted as desktop entries want.
+TEST_F(DesktopNotice, ProgramPathWithQuotesIsNamedWhole) {
+  Claim("/opt/my \"best\" player/lyrano");
+  EXPECT_NE(Entry().find("\nExec=\"/opt/my \\\\\"best\\\\\" player/lyrano\" %f\n"),
+            std::string::npos)
+      << Entry();
+  Claim("/opt/x\"/lyrano\"");
+  EXPECT_NE(Entry().find("\nExec=\"/opt/x\\\\\"/lyrano\\\\\"\" %f\n"), std::string::npos)
+      << Entry();
+}
+
 TEST_F(DesktopNotice, ReleaseGivesBackTheEntryOursReplacedOrRemovesOurs) {
   Claim("/opt/lyrano/lyrano");
   ASSERT_TRUE(fs::exists(places.Applications / "lyrano.desktop"));
