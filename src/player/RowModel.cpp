@@ -191,7 +191,7 @@ void TRowModel::Cancel() {
 void TRowModel::Finish(bool completed) {
   chunkTimer_->stop();
   filling_ = false;
-  pending_.clear();
+  pending_ = {};  // gives the fill's buffer back, not only its entries
   pendingAt_ = 0;
   accept_ = nullptr;
   auto done = std::exchange(done_, nullptr);
