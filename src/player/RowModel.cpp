@@ -149,6 +149,8 @@ void TRowModel::Fill(std::vector<TPlaylistEntry> entries, TAccept accept,
   Cancel();
   pending_ = std::move(entries);
   pendingAt_ = 0;
+  // One allocation for the whole fill rather than doubling along the way.
+  rows_.reserve(rows_.size() + pending_.size());
   accept_ = std::move(accept);
   done_ = std::move(done);
   filling_ = true;
