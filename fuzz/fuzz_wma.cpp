@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!file.Write(fuzz::Bytes(data, size))) return 0;
   TWMAfile wma;
   if (wma.ReadFromFile(file.Ansi()) == tags::TagResult::Ok) {
-    volatile size_t n = wma.Title().size() + wma.Artist().size();
+    volatile size_t n = wma.Title().size() + wma.Artist().size() + wma.Lyrics().size();
     (void)n;
   }
   return 0;

@@ -1,6 +1,7 @@
 // The lyrics of the song that plays: timed lines in ascending order of time.
 // One instance lives in TPlayerState for the whole run; it is filled by
-// ParseLyricText (LrcParser.h) and read, with Cursor moved, by the playback tick.
+// ParseLyricText (LrcParser.h) or FillFromTagLyrics (TagLyrics.h) and read,
+// with Cursor moved, by the playback tick.
 // Window's thread only.
 #pragma once
 
@@ -20,11 +21,15 @@ struct TLyricTimeline {
   // True while the lists hold the lyrics of the song now playing; the play
   // request clears it and sets it after a successful fill.
   bool HasLyrics = false;
+  // Lyrics without times (a tag's plain text), one entry per line: shown from
+  // the first line on and never moved. Times and Texts are empty while it is not.
+  std::vector<std::string> StillLines;
 
   size_t Count() const { return Times.size(); }
   void Clear() {
     Times.clear();
     Texts.clear();
+    StillLines.clear();
     Cursor = 0;
   }
 };

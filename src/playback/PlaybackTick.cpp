@@ -87,4 +87,11 @@ TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<
   return frame;
 }
 
+TLyricFrame StillLyricFrame(const std::vector<std::string>& lines) {
+  TLyricFrame frame;
+  frame.Update = true;
+  for (size_t k = 0; k < 5 && k < lines.size(); ++k) frame.Green[kLabel5 + k] = lines[k];
+  return frame;
+}
+
 }  // namespace tick

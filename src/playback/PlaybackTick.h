@@ -59,4 +59,9 @@ void RetreatLyricCursor(const std::vector<std::string>& times, int& cursor, int3
 TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
                        int& cursor, int32_t played);
 
+// The display of lyrics without times: the first five lines in the green
+// labels below the red one, as a timed song shows them before its first line;
+// no line is reached and nothing moves with the time.
+TLyricFrame StillLyricFrame(const std::vector<std::string>& lines);
+
 }  // namespace tick

@@ -14,6 +14,7 @@
 #include "common/funPub.h"
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricRetrieval.h"
+#include "lyrics/TagLyrics.h"
 #include "online/ResolveSong.h"
 #include "player/JobLane.h"
 #include "tags/TitleFromTags.h"
@@ -303,6 +304,16 @@ bool TPlayer::PlayEntry(const std::string& title, const std::string& singer, int
       lyrics_.HasLyrics = false;
     }
   }
+  // Without a lyric file (or one that could be read), the tag's own lyrics.
+  if (!lyrics_.HasLyrics) {
+    try {
+      lyrics_.HasLyrics = FillFromTagLyrics(lyrics_, ReadTagLyrics(path));
+    } catch (const lyrano::Error&) {
+      lyrics_.HasLyrics = false;
+    }
+    // Still lines name no current line: an earlier song's red line goes.
+    if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) emit LyricsCleared();
+  }
   // The window paints the new title and singer before the open blocks.
   ShowSong(title, singer);
   if (closing_) return true;
@@ -392,7 +403,9 @@ TTickInfo TPlayer::Tick() {
   double positionSeconds = SecondsOf(h, position);
   info.TimeText = tick::TimeText(length, position, lengthSeconds, positionSeconds);
 
-  if (lyrics_.HasLyrics) {
+  if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) {
+    emit LyricLineChanged(tick::StillLyricFrame(lyrics_.StillLines));
+  } else if (lyrics_.HasLyrics) {
     int32_t played = tick::PlayedSecondsFrom(positionSeconds);
     tick::TLyricFrame frame =
         tick::StepLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);

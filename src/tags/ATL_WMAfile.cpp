@@ -61,11 +61,11 @@ struct Cursor {
     pos += n;
     return true;
   }
-  // A UTF-16LE string of `bytes` bytes: at most the first 250 characters are
-  // kept, the rest (an odd last byte included) passed over.
-  bool String(size_t bytes, std::u16string& out) {
+  // A UTF-16LE string of `bytes` bytes: at most the first `maxChars`
+  // characters are kept, the rest (an odd last byte included) passed over.
+  bool String(size_t bytes, std::u16string& out, size_t maxChars = kMaxChars) {
     if (!Has(bytes)) return false;
-    size_t keep = std::min(bytes / 2, kMaxChars) * 2;
+    size_t keep = std::min(bytes / 2, maxChars) * 2;
     out = tags::Utf16Bytes(b.substr(pos, keep), false);
     pos += bytes;
     return true;
@@ -90,6 +90,7 @@ TagResult TWMAfile::ReadFromFile(const std::string& path) {
   valid_ = false;
   title_.clear();
   artist_.clear();
+  lyrics_.clear();
   TagFile file;
   if (TagResult r = file.Open(path); r != TagResult::Ok) return r;
   std::array<char, kHeaderSize> h{};
@@ -165,9 +166,11 @@ void TWMAfile::ReadExtendedContentDescription(std::string_view body) {
     uint32_t valueLen = 0;
     std::u16string name;
     if (!c.U16(nameLen) || !c.String(nameLen, name) || !c.U16(type) || !c.U16(valueLen)) return;
+    name = tags::CleanTagText(std::move(name));
+    const bool lyrics = EqualsNoCase(name, "WM/LYRICS");
     std::u16string value;
     if (type == kTypeString) {
-      if (!c.String(valueLen, value)) return;
+      if (!c.String(valueLen, value, lyrics ? valueLen : kMaxChars)) return;
     } else if (type == kTypeDword && valueLen >= 4) {
       if (!c.Has(valueLen)) return;
       std::string digits = std::to_string(tags::LittleEndian(c.b, c.pos, 4));
@@ -177,11 +180,12 @@ void TWMAfile::ReadExtendedContentDescription(std::string_view body) {
       if (!c.Skip(valueLen)) return;
       continue;
     }
-    name = tags::CleanTagText(std::move(name));
     if (EqualsNoCase(name, "WM/TITLE")) {
       title_ = tags::CleanTagText(std::move(value));
     } else if (EqualsNoCase(name, "WM/AUTHOR")) {
       artist_ = tags::CleanTagText(std::move(value));
+    } else if (lyrics && type == kTypeString) {
+      lyrics_ = tags::CleanTagText(std::move(value));
     }
   }
 }

@@ -18,6 +18,9 @@ class TWMAfile {
   bool Valid() const { return valid_; }
   const std::u16string& Title() const { return title_; }
   const std::u16string& Artist() const { return artist_; }
+  // The WM/Lyrics attribute of the extended content description, whole (its
+  // 16-bit length bounds it), cleaned at both ends; the last one found.
+  const std::u16string& Lyrics() const { return lyrics_; }
 
  private:
   void ReadContentDescription(std::string_view body);
@@ -26,4 +29,5 @@ class TWMAfile {
   bool valid_ = false;
   std::u16string title_;
   std::u16string artist_;
+  std::u16string lyrics_;
 };

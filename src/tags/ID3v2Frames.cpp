@@ -1,6 +1,6 @@
 #include "tags/ID3v2Frames.h"
 
-#include "tags/TagIO.h"
+#include <algorithm>
 
 namespace tags {
 
@@ -30,6 +30,78 @@ constexpr uint8_t kV4Unusable = 0xBC;  // compression, encryption, undefined bit
 
 bool IsIdChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Reads the terminated strings of a frame that holds several, in the frame's
+// text encoding: NUL ends a string, a pair of NULs at an even distance in the
+// UTF-16 encodings. A UTF-16 string may start with its own byte-order mark;
+// without one it keeps the order of the string before (little-endian first).
+class TextFields {
+ public:
+  TextFields(std::string_view bytes, uint8_t encoding) : b_(bytes), encoding_(encoding) {}
+
+  bool AtEnd() const { return pos_ >= b_.size(); }
+  size_t Left() const { return b_.size() - pos_; }
+  void Skip(size_t n) { pos_ += std::min(n, Left()); }
+  uint32_t BigEndian32() {
+    uint32_t v = tags::BigEndian(b_, pos_, 4);
+    pos_ += 4;
+    return v;
+  }
+
+  // The next string, without its terminator; the rest of the bytes when no
+  // terminator comes.
+  std::u16string Next() {
+    const bool wide = encoding_ == 1 || encoding_ == 2;
+    size_t end = pos_;
+    if (wide) {
+      while (end + 1 < b_.size() && (b_[end] != 0 || b_[end + 1] != 0)) end += 2;
+      if (end + 1 >= b_.size()) end = b_.size();
+    } else {
+      end = std::min(b_.find('\0', pos_), b_.size());
+    }
+    std::string_view raw = b_.substr(pos_, end - pos_);
+    pos_ = std::min(b_.size(), end + (wide ? 2 : 1));
+    return Decode(raw);
+  }
+
+ private:
+  std::u16string Decode(std::string_view raw) {
+    switch (encoding_) {
+      case 1:
+        if (raw.size() >= 2) {
+          auto a = static_cast<unsigned char>(raw[0]);
+          auto b = static_cast<unsigned char>(raw[1]);
+          if ((a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF)) {
+            bigEndian_ = a == 0xFE;
+            raw.remove_prefix(2);
+          }
+        }
+        return tags::Utf16Bytes(raw, bigEndian_);
+      case 2: {
+        std::u16string text = tags::Utf16Bytes(raw, true);
+        // A mark is not expected here, but some writers put one.
+        if (!text.empty() && text[0] == u'\uFEFF') text.erase(0, 1);
+        return text;
+      }
+      case 3:
+        return tags::Utf8ToText(raw);
+      default:
+        // As in text frames: the local code page.
+        return tags::AnsiToText(raw);
+    }
+  }
+
+  std::string_view b_;
+  uint8_t encoding_;
+  size_t pos_ = 0;
+  bool bigEndian_ = false;
+};
+
+constexpr uint8_t kSyltMilliseconds = 2;
+
+bool StartsLine(const std::u16string& text) {
+  return !text.empty() && (text[0] == u'\n' || text[0] == u'\r');
 }
 
 }  // namespace
@@ -109,4 +181,41 @@ std::u16string TID3v2Frame::GetText() const {
       break;
   }
   return tags::CleanTagText(std::move(decoded));
+}
+
+std::vector<tags::TTimedText> TID3v2Frame::GetSyncedLyrics() const {
+  std::vector<tags::TTimedText> lines;
+  const std::string content = Content();
+  // Encoding, language (3), time stamp format, content type.
+  if (content.size() < 6 || static_cast<uint8_t>(content[4]) != kSyltMilliseconds) return lines;
+  TextFields fields(std::string_view(content).substr(6), static_cast<uint8_t>(content[0]));
+  fields.Next();  // the descriptor
+  std::vector<tags::TTimedText> entries;
+  bool breaks = false;
+  while (!fields.AtEnd()) {
+    std::u16string text = fields.Next();
+    if (fields.Left() < 4) break;
+    breaks = breaks || StartsLine(text);
+    entries.push_back({fields.BigEndian32(), std::move(text)});
+  }
+  for (tags::TTimedText& entry : entries) {
+    if (breaks && !lines.empty() && !StartsLine(entry.Text)) {
+      lines.back().Text += entry.Text;
+    } else {
+      lines.push_back(std::move(entry));
+    }
+  }
+  for (tags::TTimedText& line : lines) line.Text = tags::CleanTagText(std::move(line.Text));
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const tags::TTimedText& a, const tags::TTimedText& b) { return a.Ms < b.Ms; });
+  return lines;
+}
+
+std::u16string TID3v2Frame::GetUnsyncedLyrics() const {
+  const std::string content = Content();
+  // Encoding, language (3).
+  if (content.size() < 4) return {};
+  TextFields fields(std::string_view(content).substr(4), static_cast<uint8_t>(content[0]));
+  fields.Next();  // the descriptor
+  return tags::CleanTagText(fields.Next());
 }

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "tags/TagIO.h"
 
 namespace tags {
 
@@ -39,6 +42,17 @@ class TID3v2Frame {
   // The text of a text frame, decoded by its encoding byte and cleaned; empty
   // when the frame is not usable or has no content.
   std::u16string GetText() const;
+  // The lines of a synchronised lyrics frame (SYLT, SLT in version 2) in
+  // ascending order of time, entries of equal time in frame order. Empty when
+  // the frame is not usable or counts time other than in milliseconds (MPEG
+  // frames would need the stream's frame length). A line is an entry, or, when
+  // some entry starts with a line feed, an entry starting with one together
+  // with the entries (syllables) that follow it without one. A last entry
+  // without its four time bytes is dropped.
+  std::vector<tags::TTimedText> GetSyncedLyrics() const;
+  // The text of an unsynchronised lyrics frame (USLT, ULT in version 2), line
+  // breaks kept, cleaned at both ends; empty when the frame is not usable.
+  std::u16string GetUnsyncedLyrics() const;
 
  private:
   int version_ = 0;

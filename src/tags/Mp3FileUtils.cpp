@@ -61,6 +61,7 @@ TagResult TID3v1Tag::ReadFromFile(const std::string& path) {
 TagResult TID3v2Tag::ReadFromFile(const std::string& path) {
   title_.clear();
   artist_.clear();
+  lyrics_ = {};
   version_ = 0;
   tagSize_ = 0;
   TagFile file;
@@ -136,11 +137,16 @@ TagResult TID3v2Tag::ReadFrames(FrameSource& source, uint8_t flags) {
   }
   const char* titleId = version_ == 2 ? "TT2" : "TIT2";
   const char* artistId = version_ == 2 ? "TP1" : "TPE1";
+  const char* syncedId = version_ == 2 ? "SLT" : "SYLT";
+  const char* unsyncedId = version_ == 2 ? "ULT" : "USLT";
   const size_t headerSize = TID3v2Frame::HeaderSize(version_);
   bool haveTitle = false;
   bool haveArtist = false;
+  // Without lyrics wanted, they count as found: the walk ends with the texts.
+  bool haveSynced = !wantLyrics_;
+  bool haveUnsynced = !wantLyrics_;
   TID3v2Frame frame;
-  while (!(haveTitle && haveArtist) && end - pos >= headerSize) {
+  while (!(haveTitle && haveArtist && haveSynced) && end - pos >= headerSize) {
     TagFile::Status s = source.Read(pos, headerSize, bytes);
     if (s == TagFile::Status::Error) return TagResult::ReadError;
     if (s == TagFile::Status::Short || !frame.ReadHeader(bytes, version_)) break;
@@ -150,13 +156,24 @@ TagResult TID3v2Tag::ReadFrames(FrameSource& source, uint8_t flags) {
     if (frame.Size() > end - pos) break;
     const bool title = !haveTitle && frame.ID() == titleId;
     const bool artist = !haveArtist && frame.ID() == artistId;
-    if (title || artist) {
+    const bool lyric = frame.Size() <= tags::kMaxLyricFrameBytes;
+    const bool synced = lyric && !haveSynced && frame.ID() == syncedId;
+    const bool unsynced = lyric && !haveUnsynced && frame.ID() == unsyncedId;
+    if (title || artist || synced || unsynced) {
       s = source.Read(pos, frame.Size(), bytes);
       if (s == TagFile::Status::Error) return TagResult::ReadError;
       if (s == TagFile::Status::Short) break;
       frame.SetData(std::move(bytes));
-      (title ? title_ : artist_) = frame.GetText();
-      (title ? haveTitle : haveArtist) = true;
+      if (title || artist) {
+        (title ? title_ : artist_) = frame.GetText();
+        (title ? haveTitle : haveArtist) = true;
+      } else if (synced) {
+        lyrics_.Timed = frame.GetSyncedLyrics();
+        haveSynced = !lyrics_.Timed.empty();
+      } else {
+        lyrics_.Text = frame.GetUnsyncedLyrics();
+        haveUnsynced = !lyrics_.Text.empty();
+      }
     }
     pos += frame.Size();
   }

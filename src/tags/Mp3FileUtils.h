@@ -33,6 +33,10 @@ class TID3v1Tag {
 // or the file ends the walk and the frames before it stand.
 class TID3v2Tag {
  public:
+  // Reads the lyrics frames as well (left out by default: titles are read for
+  // whole lists of files, lyrics for the one song that starts).
+  void WantLyrics() { wantLyrics_ = true; }
+
   // `path` in the local code page. NoFile, NoTag (no "ID3", an unknown version,
   // a compressed version 2 tag), Corrupt (an extended header larger than the
   // tag), ReadError / OutOfMemory (ErrorText() says why) or Ok.
@@ -42,6 +46,10 @@ class TID3v2Tag {
   // or when that frame's content is not usable.
   const std::u16string& Title() const { return title_; }
   const std::u16string& Artist() const { return artist_; }
+  // With WantLyrics: the lines of the first SYLT / SLT frame that yields any,
+  // and the text of the first USLT / ULT frame that holds one. Frames larger
+  // than tags::kMaxLyricFrameBytes are passed over.
+  const tags::TTagLyrics& Lyrics() const { return lyrics_; }
   int MajorVersion() const { return version_; }
   // Header, frames and footer as the header declares them.
   uint64_t TagSize() const { return tagSize_; }
@@ -60,6 +68,8 @@ class TID3v2Tag {
 
   std::u16string title_;
   std::u16string artist_;
+  tags::TTagLyrics lyrics_;
+  bool wantLyrics_ = false;
   int version_ = 0;
   uint64_t tagSize_ = 0;
   std::string error_;

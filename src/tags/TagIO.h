@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tags {
 
@@ -81,6 +82,24 @@ class FileWindow {
   std::string window_;
   uint64_t windowStart_ = 0;
 };
+
+// One line of timed lyrics: when it starts, in milliseconds, and its text.
+struct TTimedText {
+  uint32_t Ms = 0;
+  std::u16string Text;
+};
+
+// Lyrics stored in a tag: timed lines in ascending order of time, and a whole
+// text kept as written (it may hold LRC time tags, or none). Either may be empty.
+struct TTagLyrics {
+  std::vector<TTimedText> Timed;
+  std::u16string Text;
+  bool Empty() const { return Timed.empty() && Text.empty(); }
+};
+
+// A lyrics frame or attribute larger than this holds no lyrics worth reading
+// (real ones take a few kilobytes) and is passed over unread.
+inline constexpr uint32_t kMaxLyricFrameBytes = 1u << 20;
 
 // Removes characters up to U+0020 (blanks, control characters, NUL) at both
 // ends, then cuts at a NUL left inside: what follows a NUL in a tag field is

@@ -79,6 +79,30 @@ inline std::string Text(int encoding, const std::string& bytes) {
   return std::string(1, static_cast<char>(encoding)) + bytes;
 }
 
+// The terminator of a string in an ID3v2 text encoding.
+inline std::string Nul(int encoding) {
+  return std::string(encoding == 1 || encoding == 2 ? 2 : 1, '\0');
+}
+// A synchronised lyrics frame's content: the encoding, language, time stamp
+// format (2: milliseconds), content type 1 (lyrics), descriptor, then each
+// text (bytes as given, terminator added) followed by its time.
+struct TimedEntry {
+  std::string text;
+  uint32_t time;
+};
+inline std::string Sylt(int encoding, const std::vector<TimedEntry>& entries, int format = 2,
+                        const std::string& descriptor = "") {
+  std::string s = std::string(1, static_cast<char>(encoding)) + "eng" +
+                  static_cast<char>(format) + '\x01' + descriptor + Nul(encoding);
+  for (const TimedEntry& e : entries) s += e.text + Nul(encoding) + BE(e.time, 4);
+  return s;
+}
+// An unsynchronised lyrics frame's content: encoding, language, descriptor, text.
+inline std::string Uslt(int encoding, const std::string& text,
+                        const std::string& descriptor = "") {
+  return std::string(1, static_cast<char>(encoding)) + "eng" + descriptor + Nul(encoding) + text;
+}
+
 inline std::string Id3v1(const std::string& title, const std::string& artist) {
   std::string t = "TAG" + title.substr(0, 30);
   t.resize(33, '\0');
