@@ -75,6 +75,8 @@ TEST_F(LyricFrames, SyncedLinesInEveryEncodingAndVersion) {
       {"utf-16 without any mark is little-endian",
        Sylt(1, {{U16LE(u"one"), 1000}, {U16LE(u"中文"), 2500}, {U16LE(u"three"), 61000}})},
       {"utf-16be", Sylt(2, {{U16BE(u"one"), 1000}, {U16BE(u"中文"), 2500}, {U16BE(u"three"), 61000}})},
+      {"utf-16be with a stray mark",
+       Sylt(2, {{bomBE + U16BE(u"one"), 1000}, {U16BE(u"中文"), 2500}, {U16BE(u"three"), 61000}})},
       {"utf-8", Sylt(3, {{"one", 1000}, {"\xE4\xB8\xAD\xE6\x96\x87", 2500}, {"three", 61000}},
                      2, "d\xC3\xA9")},
       {"out of order: sorted by time",
