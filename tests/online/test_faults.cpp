@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "online/FetchOutcome.h"
 #include "online/IEgetHttp.h"
 #include "online/OnlineFixtures.h"
 #include "online/ResolveSong.h"
@@ -30,42 +31,13 @@
 namespace {
 
 using namespace std::chrono_literals;
+using onlinetest::ExpectFailureByTheWaitLimit;
+using onlinetest::ExpectQuickFailure;
+using onlinetest::Fetch;
+using onlinetest::kWait;
+using onlinetest::Outcome;
+using onlinetest::Seconds;
 using testsupport::RawServer;
-using Seconds = std::chrono::duration<double>;
-
-// The fetcher's rule for one network wait.
-constexpr Seconds kWait = 3s;
-
-struct Outcome {
-  bool ok = false;
-  std::string page;
-  double seconds = 0;
-};
-
-Outcome Fetch(const std::string& url) {
-  Outcome o;
-  o.page = "stale";
-  auto start = std::chrono::steady_clock::now();
-  o.ok = IEgetHttp::FetchPage(url, o.page);
-  o.seconds = Seconds(std::chrono::steady_clock::now() - start).count();
-  if (!o.ok) {
-    EXPECT_EQ(o.page, "") << "a failed fetch leaves no text";
-  }
-  return o;
-}
-
-// Fails well before any time limit could have fired.
-void ExpectQuickFailure(const Outcome& o) {
-  EXPECT_FALSE(o.ok);
-  EXPECT_LT(o.seconds, kWait.count()) << "the fault was not seen until a time limit";
-}
-
-// Fails by the 3 s rule: not before it, and not much after.
-void ExpectFailureByTheWaitLimit(const Outcome& o) {
-  EXPECT_FALSE(o.ok);
-  EXPECT_GE(o.seconds, kWait.count() - 0.05);
-  EXPECT_LE(o.seconds, 2 * kWait.count());
-}
 
 std::string Head(std::string_view status, std::string_view fields) {
   return "HTTP/1.1 " + std::string(status) + "\r\n" + std::string(fields) + "\r\n";
