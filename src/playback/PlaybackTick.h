@@ -59,4 +59,12 @@ void RetreatLyricCursor(const std::vector<std::string>& times, int& cursor, int3
 TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
                        int& cursor, int32_t played);
 
+// After a seek to `played`: the lines up to that second count as reached, so
+// the cursor goes to the first line later than it (the one the tick reaches
+// next), past the last line when none is. The frame shows the line before
+// the cursor in red (an empty red line before the first line) and the green
+// lines around the cursor; no update for an empty timeline.
+TLyricFrame SeekLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
+                       int& cursor, int32_t played);
+
 }  // namespace tick
