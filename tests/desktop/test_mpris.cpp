@@ -214,6 +214,13 @@ TEST_F(Mpris, SeekingFollowsTheLengthAndEverySeekIsAnnounced) {
   seen.clear();
   Form().Player().Seek(25000000);
   EXPECT_TRUE(Saw("Seeked (int64 25000000")) << seen;
+
+  // The very end is within the song: it ends there, and the next one plays
+  // (long before the 25 s left would have run out).
+  Form().Player().Seek(5000000);
+  std::string length = std::to_string(Form().Player().LengthUs());
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {track.c_str(), length.c_str()});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Form().Player().CurrentIndex() == 1; }, 3000));
 }
 
 TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {

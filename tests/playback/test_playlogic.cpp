@@ -208,10 +208,11 @@ TEST(Tick, SeekPutsTheCursorAfterTheLinesReached) {
     const char* red;
     const char* label5;
     const char* label10;
+    const char* label12;
   } rows[] = {
-      {0, 0, 0, "", "a", ""},  {4, 0, 0, "", "a", ""},   {0, 1, 1, "a", "b", ""},
-      {0, 2, 1, "a", "b", ""}, {0, 3, 3, "c", "d", "b"}, {1, 5, 3, "c", "d", "b"},
-      {0, 6, 4, "d", "", "c"}, {2, 60, 4, "d", "", "c"},
+      {0, 0, 0, "", "a", "", ""},   {4, 0, 0, "", "a", "", ""},    {0, 1, 1, "a", "b", "", ""},
+      {0, 2, 1, "a", "b", "", ""},  {0, 3, 3, "c", "d", "b", ""},  {1, 5, 3, "c", "d", "b", ""},
+      {0, 6, 4, "d", "", "c", "a"}, {2, 60, 4, "d", "", "c", "a"},
   };
   for (const Row& r : rows) {
     int cursor = r.from;
@@ -223,6 +224,7 @@ TEST(Tick, SeekPutsTheCursorAfterTheLinesReached) {
     EXPECT_EQ(f.ReachedText, r.red);
     EXPECT_EQ(f.Green[tick::kLabel5], r.label5);
     EXPECT_EQ(f.Green[tick::kLabel10], r.label10);
+    EXPECT_EQ(f.Green[tick::kLabel12], r.label12);
   }
   // Texts shorter than the times: read up to the shorter one.
   int cursor = 0;
