@@ -68,7 +68,7 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   Q_PROPERTY(bool CanGoPrevious READ CanGoNext)
   Q_PROPERTY(bool CanPlay READ CanPlay)
   Q_PROPERTY(bool CanPause READ Yes)
-  Q_PROPERTY(bool CanSeek READ No)
+  Q_PROPERTY(bool CanSeek READ CanSeek)
   Q_PROPERTY(bool CanControl READ Yes)
 
  public:
@@ -84,8 +84,8 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   qlonglong Position() const { return s_->Controls().PositionUs(); }
   bool CanGoNext() const { return s_->Controls().NowPlaying().HasRows; }
   bool CanPlay() const { return mpris::CanPlay(s_->Controls().NowPlaying()); }
+  bool CanSeek() const { return mpris::CanSeek(s_->Controls().NowPlaying()); }
   bool Yes() const { return true; }
-  bool No() const { return false; }
 
  public slots:
   void PlayPause() { Run(s_->Controls().PlayPause); }
@@ -94,8 +94,18 @@ class TMprisPlayer : public QDBusAbstractAdaptor {
   void Stop() { Run(s_->Controls().Stop); }
   void Next() { Run(s_->Controls().Next); }
   void Previous() { Run(s_->Controls().Previous); }
-  void Seek(qlonglong) {}                                 // CanSeek is false
-  void SetPosition(const QDBusObjectPath&, qlonglong) {}  // CanSeek is false
+  // Past the end the song ends, and the next one follows as after any end.
+  void Seek(qlonglong offsetUs) {
+    if (CanSeek()) Run([&] { s_->Controls().SeekBy(offsetUs); });
+  }
+  // Only for the song that plays now, and only within it.
+  void SetPosition(const QDBusObjectPath& track, qlonglong positionUs) {
+    TNowPlaying now = s_->Controls().NowPlaying();
+    if (!mpris::CanSeek(now) || track.path() != TrackId(now) || positionUs < 0 ||
+        positionUs > now.LengthUs)
+      return;
+    Run([&] { s_->Controls().Seek(positionUs); });
+  }
   void OpenUri(const QString& uri) {
     QUrl url(uri);
     if (url.isLocalFile()) Run([&] { s_->Controls().OpenFile(url.toLocalFile()); });
@@ -119,16 +129,19 @@ bool CanPlay(const TNowPlaying& now) {
   return now.HasRows || now.Status != QStringLiteral("Stopped");
 }
 
+bool CanSeek(const TNowPlaying& now) {
+  return now.LengthUs > 0;
+}
+
+QString TrackId(const TNowPlaying& now) {
+  if (now.Track == 0) return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+  return QStringLiteral("/org/lyrano/track/%1").arg(now.Track);
+}
+
 QVariantMap Metadata(const TNowPlaying& now) {
   QVariantMap map;
-  if (now.Track == 0) {
-    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral(
-                                                    "/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
-    return map;
-  }
-  map.insert(
-      QStringLiteral("mpris:trackid"),
-      QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/lyrano/track/%1").arg(now.Track))));
+  map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId(now))));
+  if (now.Track == 0) return map;
   map.insert(QStringLiteral("xesam:title"), now.Title);
   if (!now.Artist.isEmpty()) map.insert(QStringLiteral("xesam:artist"), QStringList{now.Artist});
   if (now.LengthUs > 0)
@@ -141,7 +154,7 @@ TMprisService::TMprisService(TMediaControls controls, QObject* parent)
     : QObject(parent), controls_(std::move(controls)) {
   setObjectName("MprisService");
   new TMprisRoot(this);
-  new TMprisPlayer(this);
+  player_ = new TMprisPlayer(this);
 }
 
 TMprisService::~TMprisService() {
@@ -184,6 +197,7 @@ void TMprisService::Refresh() {
     changed.insert(QStringLiteral("Metadata"), Metadata(now));
   if (now.Volume != published_.Volume) changed.insert(QStringLiteral("Volume"), now.Volume);
   if (CanPlay(now) != CanPlay(published_)) changed.insert(QStringLiteral("CanPlay"), CanPlay(now));
+  if (CanSeek(now) != CanSeek(published_)) changed.insert(QStringLiteral("CanSeek"), CanSeek(now));
   if (now.HasRows != published_.HasRows) {
     changed.insert(QStringLiteral("CanGoNext"), now.HasRows);
     changed.insert(QStringLiteral("CanGoPrevious"), now.HasRows);
@@ -194,6 +208,11 @@ void TMprisService::Refresh() {
       QStringLiteral("PropertiesChanged"));
   signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
   QDBusConnection(connection_).send(signal);
+}
+
+void TMprisService::AnnounceSeek(qint64 positionUs) {
+  // The adaptor relays its own signal onto the bus.
+  if (!service_.isEmpty()) emit static_cast<TMprisPlayer*>(player_)->Seeked(positionUs);
 }
 
 TMprisService* StartOnSessionBus(TMediaControls controls, QObject* parent) {

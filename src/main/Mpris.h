@@ -36,6 +36,9 @@ struct TNowPlaying {
 struct TMediaControls {
   std::function<void()> PlayPause, Play, Pause, Stop, Next, Previous, Raise, Quit;
   std::function<void(double volume)> SetVolume;
+  // The core's seeks: to a position, and by an offset from the position now.
+  std::function<void(qint64 positionUs)> Seek;
+  std::function<void(qint64 offsetUs)> SeekBy;
   std::function<void(const QString& path)> OpenFile;  // a local file, as a second launch does
   std::function<TNowPlaying()> NowPlaying;
   std::function<qint64()> PositionUs;
@@ -44,6 +47,12 @@ struct TMediaControls {
 // CanPlay: Play starts the first row, or resumes or goes on with the song
 // that is loaded; with neither it does nothing.
 bool CanPlay(const TNowPlaying& now);
+
+// CanSeek: only a song whose length is known can seek.
+bool CanSeek(const TNowPlaying& now);
+
+// The mpris:trackid of the song `now` shows.
+QString TrackId(const TNowPlaying& now);
 
 // The Metadata map of `now` (mpris:trackid, xesam:title, xesam:artist,
 // mpris:length, xesam:comment).
@@ -71,8 +80,11 @@ class TMprisService : public QObject {
   // Compares the player with what was published last and announces what
   // changed with one PropertiesChanged signal.
   void Refresh();
+  // Announces a seek, whatever drove it, with the Seeked signal.
+  void AnnounceSeek(qint64 positionUs);
 
  private:
+  QObject* player_ = nullptr;  // the player interface's adaptor
   TMediaControls controls_;
   TNowPlaying published_;
   QString service_;

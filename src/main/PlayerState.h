@@ -19,4 +19,5 @@ struct TPlayerState {
   std::string PrevPageUrl;
   bool VolumeDragging = false;
   bool AlphaDragging = false;
+  bool ProgressDragging = false;  // a seek drag along the progress gauge
 };

@@ -15,6 +15,13 @@ inline constexpr const char* kSlogan = "最轻巧全能的音乐云播放器";
 inline constexpr const char* kPathNotStorable =
     "以下文件的路径含有“|”或换行符，歌曲列表文件无法保存，未加入列表：";
 
+// Hints of the controls the keys drive.
+inline constexpr const char* kHintPlay = "播放（空格键）";
+inline constexpr const char* kHintPause = "暂停（空格键）";
+inline constexpr const char* kHintProgress = "单击或拖动跳到此处，←/→键后退/前进5秒";
+inline constexpr const char* kHintVolume = "音量，↑/↓键增减5";
+inline constexpr const char* kHintSearch = "输入关键字搜索（Ctrl+F）";
+
 // A UTF-8 source literal for a widget.
 inline QString Text(const char* utf8) {
   return QString::fromUtf8(utf8);

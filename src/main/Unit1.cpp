@@ -51,6 +51,7 @@ TForm1::TForm1(std::string appDir, std::vector<std::string> args, std::string us
   connect(Timer4, &QTimer::timeout, this, [this] { Guarded([this] { Timer4Timer(); }); });
   ConnectHandlers();
   FollowPlayer();
+  InstallKeys();
 
   FormCreate();
   CentreOnScreen();

@@ -12,7 +12,7 @@
 // Unit1Playlist.cpp (the playlist menu), Unit1Skin.cpp (skins, heights, transparency),
 // Unit1Search.cpp (search box and search list), Unit1Desktop.cpp (second
 // launches, media controls, the place on the screen), Unit1Association.cpp
-// (the file association check box).
+// (the file association check box), Unit1Keys.cpp (the window's keys).
 //
 // Window's thread only; the worker reaches it through queued calls.
 #pragma once
@@ -33,6 +33,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -165,6 +166,9 @@ class TForm1 : public QWidget {
   void RzBmpButton4Click();
   void N4Click();
   bool GaugeMouseEvent(QObject* watched, QEvent* event);
+  bool FlatGauge1MouseEvent(QEvent* event);
+  void SeekFromGauge(double x);
+  void ShowProgress(const TTickInfo& info);
   void SetVolumeFromCursor();
   void ShowVolume(int volume);
   void ShowState(DWORD engineState);
@@ -211,6 +215,11 @@ class TForm1 : public QWidget {
   void LoadButtonImages(TRzBmpButton* button, const std::string& name);
   void LoadListBackBitmaps(const std::string& skin);
   std::string SkinFile(const std::string& skin, const std::string& fileName) const;
+
+  // Unit1Keys.cpp
+  void InstallKeys();
+  // A key pressed anywhere in the window; true when it was one of ours.
+  bool FormKeyDown(QObject* receiver, QKeyEvent* event);
 
   // Unit1Search.cpp
   void spSkinEdit1Enter();

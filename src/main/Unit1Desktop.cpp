@@ -56,7 +56,11 @@ void TForm1::KeepOnScreen() {
 mpris::TMprisService* TForm1::StartMediaControls() {
   if (mprisService_) return mprisService_;
   mprisService_ = mpris::StartOnSessionBus(MediaControls(), this);
-  if (mprisService_) connect(this, &TForm1::Ticked, mprisService_, &mpris::TMprisService::Refresh);
+  if (mprisService_) {
+    connect(this, &TForm1::Ticked, mprisService_, &mpris::TMprisService::Refresh);
+    connect(player_, &TPlayer::Seeked, mprisService_,
+            [s = mprisService_](int64_t positionUs) { s->AnnounceSeek(positionUs); });
+  }
   return mprisService_;
 }
 
@@ -80,6 +84,10 @@ mpris::TMediaControls TForm1::MediaControls() {
       player_->SetVolume(static_cast<int>(std::lround(volume * TPlayer::kMaxVolume)));
     });
   };
+  c.Seek = [this](qint64 positionUs) {
+    Guarded([this, positionUs] { player_->Seek(positionUs); });
+  };
+  c.SeekBy = [this](qint64 offsetUs) { Guarded([this, offsetUs] { player_->SeekBy(offsetUs); }); };
   c.OpenFile = [this](const QString& path) {
     Guarded([this, &path] {
       player_->PlayFile(cp::PathToAnsi(std::filesystem::path(path.toStdString())));

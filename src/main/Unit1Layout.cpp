@@ -97,8 +97,9 @@ void TForm1::BuildLayout() {
                            QStringLiteral("00:00/00:00"));
   spSkinLabel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   FlatGauge1 = Named(new TFlatGauge(ClientArea, 0, 100, 25), "FlatGauge1", QRect(14, 113, 286, 13));
-  // The time text lies over the progress gauge.
+  // The time text lies over the progress gauge and lets its clicks through.
   spSkinLabel1->raise();
+  spSkinLabel1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
   RzBmpButton5 = Named(new TRzBmpButton(ClientArea), "RzBmpButton5", QRect(20, 140, 15, 16));
   spSkinEdit1 = Named(new QLineEdit(ui::Text("我们的歌"), ClientArea), "spSkinEdit1",
@@ -178,9 +179,21 @@ void TForm1::BuildLayout() {
   yuan->raise();
   yuan2->raise();
   for (QWidget* w : {static_cast<QWidget*>(FlatVolGauge2), static_cast<QWidget*>(yuan),
-                     static_cast<QWidget*>(FlatAlphaGauge2), static_cast<QWidget*>(yuan2)})
+                     static_cast<QWidget*>(FlatAlphaGauge2), static_cast<QWidget*>(yuan2),
+                     static_cast<QWidget*>(FlatGauge1)})
     w->installEventFilter(this);
   spSkinEdit1->installEventFilter(this);
+
+  RzBmpButton4->setToolTip(ui::Text(ui::kHintPlay));
+  RzBmpButton3->setToolTip(ui::Text(ui::kHintPause));
+  FlatGauge1->setToolTip(ui::Text(ui::kHintProgress));
+  FlatVolGauge2->setToolTip(ui::Text(ui::kHintVolume));
+  yuan->setToolTip(ui::Text(ui::kHintVolume));
+  spSkinEdit1->setToolTip(ui::Text(ui::kHintSearch));
+  // The window's keys act from the start, not the search box; a click
+  // anywhere else in the window leaves the box.
+  ClientArea->setFocusPolicy(Qt::ClickFocus);
+  ClientArea->setFocus();
 
   BuildMenus();
   BuildTimers();

@@ -29,6 +29,7 @@ void TForm1::FollowPlayer() {
   connect(p, &TPlayer::SongStarted, this, [this](const TSongInfo& song) { ShowSong(song); });
   connect(p, &TPlayer::VolumeChanged, this, [this](int volume) { ShowVolume(volume); });
   connect(p, &TPlayer::ProgressReset, this, [this] { FlatGauge1->SetPosition(0); });
+  connect(p, &TPlayer::Seeked, this, [this] { ShowProgress(player_->Progress()); });
   connect(p, &TPlayer::LyricLineChanged, this,
           [this](const tick::TLyricFrame& frame) { ShowLyrics(frame); });
   connect(p, &TPlayer::LyricsCleared, this, [this] { ClearLyrics(); });
@@ -59,8 +60,9 @@ void TForm1::PlaylistItemDblClick(int index) {
   player_->PlayRow(index);
 }
 
-// Mouse handling of the two gauges and their knobs.
+// Mouse handling of the gauges and their knobs.
 bool TForm1::GaugeMouseEvent(QObject* watched, QEvent* event) {
+  if (watched == FlatGauge1) return FlatGauge1MouseEvent(event);
   bool volume = watched == FlatVolGauge2 || watched == yuan;
   bool alpha = watched == FlatAlphaGauge2 || watched == yuan2;
   if (!volume && !alpha) return false;
@@ -79,6 +81,31 @@ bool TForm1::GaugeMouseEvent(QObject* watched, QEvent* event) {
     default:
       return false;
   }
+}
+
+// A click on the progress gauge seeks there; so does every step of a drag.
+bool TForm1::FlatGauge1MouseEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      state_.ProgressDragging = true;
+      [[fallthrough]];
+    case QEvent::MouseMove:
+      if (state_.ProgressDragging) {
+        double x = static_cast<QMouseEvent*>(event)->position().x();
+        Guarded([this, x] { SeekFromGauge(x); });
+      }
+      return true;
+    case QEvent::MouseButtonRelease:
+      state_.ProgressDragging = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void TForm1::SeekFromGauge(double x) {
+  player_->Seek(gauge::PositionAt(x, FlatGauge1->width(), player_->LengthUs()));
 }
 
 void TForm1::SetVolumeFromCursor() {
@@ -161,11 +188,7 @@ void TForm1::Timer1Timer() {
 
 void TForm1::Tick() {
   TTickInfo info = player_->Tick();
-  if (info.EngineState == BASS_ACTIVE_PLAYING) {
-    if (info.Percent != FlatGauge1->Position()) FlatGauge1->SetPosition(info.Percent);
-    QString time = ui::FromAnsi(info.TimeText);
-    if (spSkinLabel1->text() != time) spSkinLabel1->setText(time);
-  }
+  if (info.EngineState == BASS_ACTIVE_PLAYING) ShowProgress(info);
 
   if (RollUpState()) {
     QString caption = seXLabel1->Caption() + QStringLiteral("  ") + spSkinLabel1->text();
@@ -175,6 +198,12 @@ void TForm1::Tick() {
     if (windowTitle() != QLatin1String("Lyrano")) setWindowTitle(QStringLiteral("Lyrano"));
     if (isVisible() && !taskbarShown_) SetSkipTaskbar(false);
   }
+}
+
+void TForm1::ShowProgress(const TTickInfo& info) {
+  if (info.Percent != FlatGauge1->Position()) FlatGauge1->SetPosition(info.Percent);
+  QString time = ui::FromAnsi(info.TimeText);
+  if (spSkinLabel1->text() != time) spSkinLabel1->setText(time);
 }
 
 bool TForm1::SongLoading() const {

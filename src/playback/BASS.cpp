@@ -128,6 +128,12 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
   return e->Position(handle);
 }
 
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
+  const EngineTable* e = Loaded();
+  if (e == nullptr || handle == 0 || mode != BASS_POS_BYTE) return 0;
+  return e->SetPosition(handle, pos);
+}
+
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
   const EngineTable* e = Loaded();
   if (e == nullptr || handle == 0 || !e->Exists(handle)) return -1.0;

@@ -80,6 +80,17 @@ DWORD BASS_ChannelIsActive(DWORD handle);
 // been decoded to its end, then exact; BASS_ERROR_VALUE while unknown.
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+// Moves the stream to byte `pos` (mode 0 only), rounded down to a whole sample
+// frame (4 bytes). Returns at once; the move itself happens on the engine's
+// thread. From the call on, the position reads `pos` and the output gets no
+// sample of the old position; the next samples it gets are those at `pos`.
+// A playing stream plays on there, a paused or stopped one stays so and
+// resumes there, an ended one becomes stopped there. A position at or past
+// the length moves to the end, which ends the stream as playing to its last
+// sample does: the end sync runs once (for a paused or stopped stream, when
+// it plays; an ended stream stays ended). False, with
+// nothing changed, for a stream whose length is unknown (a live address).
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
 // `pos` is taken as signed, so BASS_ERROR_VALUE gives a tiny negative time.
 // -1 for an invalid handle.
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);

@@ -29,6 +29,12 @@ TGaugeDrag GaugeFromCursor(int cursorX, int windowLeft, int gaugeLeft, int gauge
   return d;
 }
 
+int64_t PositionAt(double x, int width, int64_t length) {
+  if (width <= 0 || length <= 0 || !(x > 0)) return 0;
+  if (x >= width) return length;
+  return static_cast<int64_t>(static_cast<double>(length) * x / width);
+}
+
 int AlphaFromGauge(int position) {
   return std::clamp(position, 0, 155) + 100;
 }

@@ -24,6 +24,13 @@ struct TGaugeDrag {
 TGaugeDrag GaugeFromCursor(int cursorX, int windowLeft, int gaugeLeft, int gaugeWidth, int gaugeMax,
                            int knobWidth);
 
+// The position in a song of `length` that a click or drag at `x` on a gauge
+// `width` wide stands for: length * x / width, with x clamped to 0..width. `x`
+// is in the gauge's own coordinates (logical pixels, as its mouse events
+// give them), which the display scale leaves alone. A width of 0 or less
+// gives 0.
+int64_t PositionAt(double x, int width, int64_t length);
+
 // The window alpha for a transparency gauge position (0..155 -> 100..255).
 int AlphaFromGauge(int position);
 

@@ -59,6 +59,16 @@ void RetreatLyricCursor(const std::vector<std::string>& times, int& cursor, int3
   while (cursor > 0 && TimeOf(times[cursor - 1]) > played) --cursor;
 }
 
+// The green labels around `cursor`: lines C .. C + 4 below, C - 2 .. C - 4 above.
+static void FillGreen(TLyricFrame& frame, const std::vector<std::string>& texts, int count,
+                      int cursor) {
+  auto line = [&](int index) { return index >= 0 && index < count ? texts[index] : std::string(); };
+  for (int k = 0; k < 5; ++k) frame.Green[kLabel5 + k] = line(cursor + k);
+  frame.Green[kLabel10] = line(cursor - 2);
+  frame.Green[kLabel11] = line(cursor - 3);
+  frame.Green[kLabel12] = line(cursor - 4);
+}
+
 TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
                        int& cursor, int32_t played) {
   TLyricFrame frame;
@@ -79,11 +89,22 @@ TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<
     frame.ReachedText = texts[cursor];
     ++cursor;
   }
-  auto line = [&](int index) { return index >= 0 && index < count ? texts[index] : std::string(); };
-  for (int k = 0; k < 5; ++k) frame.Green[kLabel5 + k] = line(cursor + k);
-  frame.Green[kLabel10] = line(cursor - 2);
-  frame.Green[kLabel11] = line(cursor - 3);
-  frame.Green[kLabel12] = line(cursor - 4);
+  FillGreen(frame, texts, count, cursor);
+  return frame;
+}
+
+TLyricFrame SeekLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
+                       int& cursor, int32_t played) {
+  TLyricFrame frame;
+  int count = static_cast<int>(std::min(times.size(), texts.size()));
+  if (count == 0) return frame;
+  int c = 0;
+  while (c < count && TimeOf(times[c]) <= played) ++c;
+  cursor = c;
+  frame.Update = true;
+  frame.Reached = true;
+  if (c > 0) frame.ReachedText = texts[c - 1];
+  FillGreen(frame, texts, count, cursor);
   return frame;
 }
 

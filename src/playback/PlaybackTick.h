@@ -64,4 +64,12 @@ TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<
 // no line is reached and nothing moves with the time.
 TLyricFrame StillLyricFrame(const std::vector<std::string>& lines);
 
+// After a seek to `played`: the lines up to that second count as reached, so
+// the cursor goes to the first line later than it (the one the tick reaches
+// next), past the last line when none is. The frame shows the line before
+// the cursor in red (an empty red line before the first line) and the green
+// lines around the cursor; no update for an empty timeline.
+TLyricFrame SeekLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
+                       int& cursor, int32_t played);
+
 }  // namespace tick

@@ -29,6 +29,10 @@ std::string LyricFileFor(const std::string& path) {
   return path.substr(0, dot) + ".lrc";
 }
 
+// Decoded PCM, as BASS.h counts positions: 44100 Hz, 16-bit, stereo.
+constexpr int64_t kPcmFrameBytes = 4;
+constexpr int64_t kPcmRate = 44100;
+
 double SecondsOf(HSTREAM h, int64_t bytes) {
   return bytes >= 0 ? BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(bytes)) : 0;
 }
@@ -266,6 +270,27 @@ void TPlayer::SetVolume(int volume) {
   emit VolumeChanged(volume);
 }
 
+void TPlayer::Seek(int64_t positionUs) {
+  int64_t lengthUs = LengthUs();
+  if (stream_ == 0 || closing_ || lengthUs <= 0) return;
+  QWORD bytes = BASS_ChannelGetLength(stream_, BASS_POS_BYTE);
+  // The microseconds are rounded: the length itself is taken in bytes.
+  if (positionUs < lengthUs)
+    bytes =
+        static_cast<QWORD>(std::max<int64_t>(positionUs, 0) * kPcmRate / 1000000 * kPcmFrameBytes);
+  if (!BASS_ChannelSetPosition(stream_, bytes, BASS_POS_BYTE)) return;
+  if (lyrics_.HasLyrics) {
+    double seconds = SecondsOf(stream_, static_cast<int64_t>(bytes));
+    emit LyricLineChanged(tick::SeekLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor,
+                                           tick::PlayedSecondsFrom(seconds)));
+  }
+  emit Seeked(PositionUs());
+}
+
+void TPlayer::SeekBy(int64_t deltaUs) {
+  Seek(PositionUs() + deltaUs);
+}
+
 // Online songs are looked up and opened off the owner's thread; the latest
 // play command wins: a newer one (play, next, previous, the automatic
 // advance, a local file) drops a lookup still running, and nothing starts
@@ -395,13 +420,8 @@ TTickInfo TPlayer::Tick() {
   info.EngineState = lastState_;
   if (info.EngineState != BASS_ACTIVE_PLAYING) return info;
 
-  HSTREAM h = stream_;
-  auto length = static_cast<int64_t>(BASS_ChannelGetLength(h, BASS_POS_BYTE));
-  auto position = static_cast<int64_t>(BASS_ChannelGetPosition(h, BASS_POS_BYTE));
-  info.Percent = tick::ProgressPercent(length, position);
-  double lengthSeconds = length > 0 ? SecondsOf(h, length) : 0;
-  double positionSeconds = SecondsOf(h, position);
-  info.TimeText = tick::TimeText(length, position, lengthSeconds, positionSeconds);
+  double positionSeconds = 0;
+  FillProgress(info, &positionSeconds);
 
   if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) {
     emit LyricLineChanged(tick::StillLyricFrame(lyrics_.StillLines));
@@ -413,6 +433,25 @@ TTickInfo TPlayer::Tick() {
   } else {
     emit LyricsCleared();
   }
+  return info;
+}
+
+void TPlayer::FillProgress(TTickInfo& info, double* positionSeconds) const {
+  HSTREAM h = stream_;
+  auto length = static_cast<int64_t>(BASS_ChannelGetLength(h, BASS_POS_BYTE));
+  auto position = static_cast<int64_t>(BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+  info.Percent = tick::ProgressPercent(length, position);
+  double lengthSeconds = length > 0 ? SecondsOf(h, length) : 0;
+  *positionSeconds = SecondsOf(h, position);
+  info.TimeText = tick::TimeText(length, position, lengthSeconds, *positionSeconds);
+}
+
+TTickInfo TPlayer::Progress() const {
+  TTickInfo info;
+  info.EngineState = EngineState();
+  if (stream_ == 0) return info;
+  double positionSeconds = 0;
+  FillProgress(info, &positionSeconds);
   return info;
 }
 

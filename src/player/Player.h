@@ -104,6 +104,14 @@ class TPlayer : public QObject {
   // 0..kMaxVolume, clamped; applies to the stream and every later one.
   void SetVolume(int volume);
 
+  // Moves the song that is loaded to `positionUs`, clamped to 0..its length,
+  // whatever its play state; the lyric lines follow at once, forwards and
+  // backwards. The length ends the song as playing to it does. Refused
+  // quietly (no signal) without a stream or while its length is unknown.
+  void Seek(int64_t positionUs);
+  // Seek by `deltaUs` from the position now (negative: back).
+  void SeekBy(int64_t deltaUs);
+
   // Rows. Each change is saved at once to the current list file.
   // Adds one song unless the list has it already; the index of its row, which
   // becomes current; plays it when `play`. -1 while Busy.
@@ -133,6 +141,9 @@ class TPlayer : public QObject {
   // The tick (every 200 ms, from the window): reads the stream, moves the
   // lyric cursor, and announces what changed.
   TTickInfo Tick();
+  // Progress and time text of the stream in any play state (the tick fills
+  // them only while it plays); empty without a stream.
+  TTickInfo Progress() const;
 
   // The window closes: the sound stops, no lookup delivers, nothing starts.
   void Shutdown();
@@ -143,6 +154,8 @@ class TPlayer : public QObject {
   // The engine's state of the current stream changed (BASS_ACTIVE_*).
   void StateChanged(DWORD engineState);
   void VolumeChanged(int volume);
+  // A seek moved the song to `positionUs`.
+  void Seeked(int64_t positionUs);
   // The current row or list file changed.
   void CurrentChanged(int index);
   // The commands that change songs set the progress back to 0.
@@ -170,6 +183,7 @@ class TPlayer : public QObject {
   void UserCommand();
   void SetCurrent(int index);
   void NoteState();
+  void FillProgress(TTickInfo& info, double* positionSeconds) const;
   void Guard(const std::function<void()>& delivery);
 
   std::unique_ptr<TRowModel> rows_;

@@ -176,6 +176,53 @@ TEST_F(Mpris, PlayAndSkippingFollowWhetherThePlaylistHasRows) {
   EXPECT_TRUE(Has(Get("CanGoNext"), "<false>"));
 }
 
+// Seeking is offered once a song with a length is loaded; Seek moves by an
+// offset, SetPosition goes to a place in the song the caller names, and every
+// seek, whatever drove it, is announced with Seeked.
+TEST_F(Mpris, SeekingFollowsTheLengthAndEverySeekIsAnnounced) {
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  EXPECT_TRUE(Has(Get("CanSeek"), "<false>"));
+  Call("org.mpris.MediaPlayer2.Player.Seek", {"3000000"});  // nothing loaded: nothing happens
+  ASSERT_NO_FATAL_FAILURE(StartMonitor());
+  Player("Play");
+  ASSERT_TRUE(Playing());
+  EXPECT_TRUE(Saw("'CanSeek': <true>")) << seen;
+  EXPECT_TRUE(Has(Get("CanSeek"), "<true>"));
+  auto position = [&] { return Form().Player().PositionUs(); };
+
+  Call("org.mpris.MediaPlayer2.Player.Seek", {"10000000"});
+  EXPECT_NEAR(position(), 10000000, 400000);
+  EXPECT_TRUE(Saw("Seeked (int64 1")) << seen;
+  // Before the start: the start (typed, so gdbus takes no option from the sign).
+  Call("org.mpris.MediaPlayer2.Player.Seek", {"int64 -60000000"});
+  EXPECT_LT(position(), 300000);
+  EXPECT_TRUE(Saw("Seeked (int64 0")) << seen;
+
+  // Only the current song's id counts, and only places within it.
+  std::string track = "/org/lyrano/track/" + std::to_string(Form().Player().Song().Track);
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {"/org/lyrano/track/999", "20000000"});
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {track.c_str(), "int64 -5"});
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {track.c_str(), "31000000"});
+  EXPECT_LT(position(), 5000000);
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {track.c_str(), "20000000"});
+  EXPECT_NEAR(position(), 20000000, 400000);
+  EXPECT_TRUE(Saw("Seeked (int64 20000000")) << seen;
+
+  // A seek from the window is announced too.
+  seen.clear();
+  Form().Player().Seek(25000000);
+  EXPECT_TRUE(Saw("Seeked (int64 25000000")) << seen;
+
+  // The very end is within the song: it ends there, and the next one plays
+  // (long before the 25 s left would have run out).
+  Form().Player().Seek(5000000);
+  std::string length = std::to_string(Form().Player().LengthUs());
+  Call("org.mpris.MediaPlayer2.Player.SetPosition", {track.c_str(), length.c_str()});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Form().Player().CurrentIndex() == 1; }, 3000));
+}
+
 TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {
   QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
   ASSERT_TRUE(other.registerService("org.mpris.MediaPlayer2.lyrano"));

@@ -64,6 +64,10 @@ int Probe(const std::string& scenario) {
     bool released = WaitUntil([] { return SdlOutputThreads() == 0; });
     std::printf("released %d at %llu\n", released ? 1 : 0, static_cast<unsigned long long>(before));
     BASS_ChannelPlay(h, 0);
+  } else if (scenario == "seek") {
+    WaitUntil([&] { return position() >= 88200; });
+    BASS_ChannelSetPosition(h, 3 * 176400, BASS_POS_BYTE);
+    std::printf("seeked %llu\n", static_cast<unsigned long long>(position()));
   } else if (scenario == "free") {
     WaitUntil([&] { return position() >= 88200; });
     QWORD at = position();
@@ -255,6 +259,46 @@ TEST(AudioOutput, ReopenedDevicePlaysTheRestAfterTheIdleRelease) {
   std::vector<int16_t> heard = Sounding(c.pcm);
   ASSERT_EQ(heard.size(), rest.size());
   EXPECT_TRUE(heard == rest);
+}
+
+// A seek while playing: the output gets the file up to some point, maybe
+// silence while the new place is read, then the file from exactly the new
+// place to its end; nothing of the old place comes after the jump. The file
+// is a WAV whose frames name their own index.
+TEST(AudioOutput, AfterASeekTheNextSamplesAreTheNewPlaces) {
+  testsupport::TempDir dir;
+  auto file = dir / "count.wav";
+  std::string log;
+  ASSERT_EQ(
+      testsupport::RunCommand(
+          "ffmpeg -nostdin -loglevel error -y -f lavfi -i " +
+              ShellQuote("aevalsrc=exprs=mod(n\\,32768)/32768|floor(n/32768)/32768:s=44100:d=5") +
+              " -c:a pcm_s16le " + ShellQuote(file.string()) + " 2>&1",
+          &log),
+      0)
+      << log;
+  Capture c = RunProbe("seek", file, 1.0f);
+  ASSERT_EQ(c.rc, 0) << c.out;
+  EXPECT_NE(c.out.find("seeked 529200"), std::string::npos) << c.out;
+  EXPECT_NE(c.out.find("ended 1 position 882000"), std::string::npos) << c.out;
+  auto index = [&](size_t f) { return int64_t{c.pcm[2 * f + 1]} * 32768 + c.pcm[2 * f]; };
+  const size_t frames = c.pcm.size() / 2;
+  // The device's silence before the start, and the file's first frame, are zeros.
+  size_t f = 0;
+  while (f < frames && index(f) == 0) ++f;
+  ASSERT_LT(f, frames);
+  ASSERT_EQ(index(f), 1);
+  while (f + 1 < frames && index(f + 1) == index(f) + 1) ++f;
+  ASSERT_GE(index(f), 22050) << "the start did not play in order";
+  ++f;
+  while (f < frames && index(f) == 0) ++f;  // silence while seeking
+  ASSERT_LT(f, frames);
+  EXPECT_EQ(index(f), 132300) << "the first sample after the jump";
+  int64_t want = 132300;
+  size_t out = 0;
+  for (; f < frames && want < 220500; ++f, ++want) out += index(f) != want;
+  EXPECT_EQ(out, 0u) << "frames out of order after the jump";
+  EXPECT_EQ(want, 220500) << "the rest of the file did not come out";
 }
 
 // Freeing stops the sound at once: what came out is what the position said.

@@ -108,6 +108,9 @@ TEST_F(AudioUrl, ALiveStreamStallsAndResumes) {
   HSTREAM h = OpenUrl(srv.url("/live"));
   ASSERT_NE(h, 0u) << BASS_ErrorText();
   EXPECT_EQ(BASS_ChannelGetLength(h, 0), BASS_ERROR_VALUE);
+  // No length, no seeking.
+  EXPECT_EQ(BASS_ChannelSetPosition(h, 2 * 176400, BASS_POS_BYTE), 0);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, 0), 0u);
   SyncRecorder rec;
   rec.Arm(h);
   ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
@@ -128,6 +131,34 @@ TEST_F(AudioUrl, ALiveStreamStallsAndResumes) {
   EXPECT_EQ(BASS_ChannelGetLength(h, 0), BASS_ChannelGetPosition(h, 0));
   EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLength(h, 0)), 4 * kBytesPerSecond, 1152 * 4);
   EXPECT_EQ(rec.calls, 1);
+  BASS_StreamFree(h);
+}
+
+// A file served whole (the server takes ranges) seeks as a local one does,
+// forwards and back, and still ends once.
+TEST_F(AudioUrl, AServedFileSeeks) {
+  const std::string body =
+      testsupport::ReadFile(Tone("long.mp3", Spec(6.0, 44100, 2, "-b:a 128k")));
+  testsupport::LoopbackServer srv;
+  srv.server().Get("/song.mp3", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(body, "audio/mpeg");
+  });
+  srv.Start();
+  HSTREAM h = OpenUrl(srv.url("/song.mp3"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  SyncRecorder rec;
+  rec.Arm(h);
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  const QWORD second = 176400;
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, 5 * second, BASS_POS_BYTE));
+  EXPECT_EQ(BASS_ChannelGetPosition(h, 0), 5 * second);
+  ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > 5 * second + second / 10; }));
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, 4 * second, BASS_POS_BYTE));
+  ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > 4 * second + second / 10; }));
+  EXPECT_LT(BASS_ChannelGetPosition(h, 0), 5 * second);
+  ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+  EXPECT_EQ(rec.calls, 1);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, 0), BASS_ChannelGetLength(h, 0));
   BASS_StreamFree(h);
 }
 

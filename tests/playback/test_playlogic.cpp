@@ -2,6 +2,7 @@
 // and time text, the lyric cursor and the nine lines, the play order.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,30 @@ TEST(GaugeDrag, ZeroWidthGaugeDoesNotDivide) {
   auto d = gauge::GaugeFromCursor(100, 0, 10, 0, 100, 16);
   EXPECT_EQ(d.X, 0);
   EXPECT_EQ(d.Position, 0);
+}
+
+// The progress gauge: a share of the song, in the gauge's own (logical)
+// coordinates, which come fractional at 1.5x.
+TEST(GaugeDrag, PositionAtIsTheShareOfTheLength) {
+  struct Row {
+    double x;
+    int width;
+    int64_t length;
+    int64_t want;
+  } rows[] = {
+      {214.5, 286, 20'000'000, 15'000'000},  // three quarters
+      {143.0, 286, 20'000'000, 10'000'000},
+      {142.6667, 286, 286'000'000, 142'666'700},
+      {0.0, 286, 20'000'000, 0},
+      {-12.0, 286, 20'000'000, 0},           // dragged off the left end
+      {286.0, 286, 20'000'000, 20'000'000},  // the right end: the length
+      {400.0, 286, 20'000'000, 20'000'000},  // dragged off the right end
+      {100.0, 0, 20'000'000, 0},             // no width: no division
+      {100.0, 286, 0, 0},                    // no length
+      {std::nan(""), 286, 20'000'000, 0},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(gauge::PositionAt(r.x, r.width, r.length), r.want) << r.x << " of " << r.width;
 }
 
 TEST(GaugeDrag, AlphaRange) {
@@ -168,6 +193,47 @@ TEST(Tick, SkippedSecondIsPassedOverAndSeekBackRetreats) {
   f = tick::StepLyrics(t.times, t.texts, t.cursor, 3);
   EXPECT_EQ(t.cursor, 1);
   EXPECT_EQ(f.Green[tick::kLabel5], "b");
+}
+
+// After a seek the lines up to the second are reached: the red line is the
+// last of them, none before the first line; past the last line the cursor
+// is past the end, as after the tick reached it.
+TEST(Tick, SeekPutsTheCursorAfterTheLinesReached) {
+  const std::vector<std::string> times = {"1", "3", "3", "6"};
+  const std::vector<std::string> texts = {"a", "b", "c", "d"};
+  struct Row {
+    int from;
+    int32_t played;
+    int cursor;
+    const char* red;
+    const char* label5;
+    const char* label10;
+    const char* label12;
+  } rows[] = {
+      {0, 0, 0, "", "a", "", ""},   {4, 0, 0, "", "a", "", ""},    {0, 1, 1, "a", "b", "", ""},
+      {0, 2, 1, "a", "b", "", ""},  {0, 3, 3, "c", "d", "b", ""},  {1, 5, 3, "c", "d", "b", ""},
+      {0, 6, 4, "d", "", "c", "a"}, {2, 60, 4, "d", "", "c", "a"},
+  };
+  for (const Row& r : rows) {
+    int cursor = r.from;
+    tick::TLyricFrame f = tick::SeekLyrics(times, texts, cursor, r.played);
+    SCOPED_TRACE(r.played);
+    EXPECT_EQ(cursor, r.cursor);
+    EXPECT_TRUE(f.Update);
+    EXPECT_TRUE(f.Reached);
+    EXPECT_EQ(f.ReachedText, r.red);
+    EXPECT_EQ(f.Green[tick::kLabel5], r.label5);
+    EXPECT_EQ(f.Green[tick::kLabel10], r.label10);
+    EXPECT_EQ(f.Green[tick::kLabel12], r.label12);
+  }
+  // Texts shorter than the times: read up to the shorter one.
+  int cursor = 0;
+  tick::TLyricFrame f = tick::SeekLyrics(times, {"a", "b"}, cursor, 60);
+  EXPECT_EQ(cursor, 2);
+  EXPECT_EQ(f.ReachedText, "b");
+  cursor = 3;
+  EXPECT_FALSE(tick::SeekLyrics({}, {}, cursor, 5).Update);
+  EXPECT_EQ(cursor, 3);
 }
 
 TEST(Tick, MismatchedOrEmptyTimelineIsSafe) {

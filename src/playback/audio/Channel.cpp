@@ -20,6 +20,8 @@ void AddScaled(int32_t* acc, const uint8_t* bytes, size_t size, int32_t gain) {
 
 bool Channel::MixInto(int32_t* acc, size_t samples) {
   if (state.load(std::memory_order_acquire) != PlayState::Playing) return false;
+  // What the ring holds belongs to the old position; the new one is on its way.
+  if (seeking.load(std::memory_order_acquire)) return false;
   // The end flag is read before the fill level: once it is set, every byte of
   // the stream is already in the ring.
   bool ended = inputEnded.load(std::memory_order_acquire);

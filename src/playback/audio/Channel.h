@@ -43,7 +43,10 @@ class Channel {
   // Opener: waits until `ready()` holds or `deadline` passes; true when ready.
   template <class Ready>
   bool WaitForProgress(Ready ready, std::chrono::steady_clock::time_point deadline);
-  // Wakes every waiter (stop requests).
+  // Decoder thread: sleeps until `wake()` holds.
+  template <class Wake>
+  void WaitUntil(Wake wake);
+  // Wakes every waiter (stop and seek requests).
   void WakeAll();
 
   PcmRing ring;
@@ -56,6 +59,11 @@ class Channel {
   std::atomic<float> volume{1.0f};
   // Callback only, read anywhere: how many times the stream reached its end.
   std::atomic<uint32_t> ends{0};
+  // A seek was asked for and the decoder thread has not taken it yet.
+  std::atomic<bool> seekPending{false};
+  // From a seek request until the sound of the new position is buffered: the
+  // callback hands over nothing, neither stalls nor ends.
+  std::atomic<bool> seeking{false};
 
  private:
   // The ring refills in large steps so the decoder thread wakes rarely.
@@ -75,6 +83,12 @@ void Channel::WaitForRoom(Stop stop) {
   std::atomic_thread_fence(std::memory_order_seq_cst);
   wake_.wait(lock, [&] { return stop() || ring.Writable() >= RefillThreshold(); });
   producerWaiting_.store(false);
+}
+
+template <class Wake>
+void Channel::WaitUntil(Wake wake) {
+  std::unique_lock lock(wakeMutex_);
+  wake_.wait(lock, wake);
 }
 
 template <class Ready>

@@ -43,6 +43,11 @@ struct DictFreer {
 // A broken input gets this many undecodable packets in a row before it counts as ended.
 constexpr int kMaxDecodeErrors = 500;
 
+// A seek lands this far before its target and decodes the stretch in
+// between: a codec that carries state from frame to frame (an MP3's bit
+// reservoir, overlapping transforms) is settled by the time the target comes.
+constexpr double kSeekPrerollSeconds = 0.3;
+
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -157,6 +162,17 @@ struct Decoder::Impl {
   bool done = false;
   int errorsInARow = 0;
 
+  // After a seek: output samples before `dropUntil` are dropped. `nextSample`
+  // is the output sample the next converted sample stands for, -1 until the
+  // first frame after the seek tells it.
+  bool dropping = false;
+  int64_t dropUntil = 0;
+  int64_t nextSample = -1;
+  // The timestamp of the first frame decoded from the start: output sample 0.
+  // Later than the stream's start by the codec's lag for some codecs (WMA),
+  // which every frame's timestamp then carries alike.
+  int64_t originPts = AV_NOPTS_VALUE;
+
   ~Impl() { av_channel_layout_uninit(&swrLayout); }
 
   static int Interrupt(void* opaque) {
@@ -175,7 +191,41 @@ struct Decoder::Impl {
   bool MakeResampler(const AVFrame* f);
   void Convert(const AVFrame* f, std::vector<uint8_t>& out);
   void FlushResampler(std::vector<uint8_t>& out);
+  int64_t StartPts() const;
+  static int64_t PtsOf(const AVFrame* f);
+  // Output sample of the frame's first sample, from its timestamp.
+  int64_t SampleOf(const AVFrame* f) const;
+  // Drops what was appended to `out` from `from` on that lies before the target.
+  void DropBeforeTarget(std::vector<uint8_t>& out, size_t from);
 };
+
+int64_t Decoder::Impl::StartPts() const {
+  const AVStream* st = format->streams[streamIndex];
+  return st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+}
+
+int64_t Decoder::Impl::PtsOf(const AVFrame* f) {
+  return f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
+}
+
+int64_t Decoder::Impl::SampleOf(const AVFrame* f) const {
+  int64_t pts = PtsOf(f);
+  if (pts == AV_NOPTS_VALUE) return dropUntil;  // nothing to go by: take it as the target
+  const AVStream* st = format->streams[streamIndex];
+  int64_t origin = originPts != AV_NOPTS_VALUE ? originPts : StartPts();
+  return av_rescale_q(pts - origin, st->time_base, AVRational{1, static_cast<int>(kRate)});
+}
+
+void Decoder::Impl::DropBeforeTarget(std::vector<uint8_t>& out, size_t from) {
+  if (!dropping || out.size() <= from) return;
+  auto got = static_cast<int64_t>((out.size() - from) / kFrameBytes);
+  int64_t drop = std::clamp<int64_t>(dropUntil - nextSample, 0, got);
+  out.erase(
+      out.begin() + static_cast<std::ptrdiff_t>(from),
+      out.begin() + static_cast<std::ptrdiff_t>(from + static_cast<size_t>(drop) * kFrameBytes));
+  nextSample += got;
+  if (nextSample >= dropUntil) dropping = false;
+}
 
 bool Decoder::Impl::MakeResampler(const AVFrame* f) {
   swr.reset();
@@ -346,7 +396,9 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
   const size_t before = out.size();
   s.SetDeadline(kStallLimit);
   auto finish = [&]() {
+    size_t from = out.size();
     s.FlushResampler(out);
+    s.DropBeforeTarget(out, from);
     s.done = true;
     s.deadlineNs.store(0);
     return out.size() > before ? Status::Data : Status::End;
@@ -354,7 +406,11 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
   for (;;) {
     int rc = avcodec_receive_frame(s.codec.get(), s.frame.get());
     if (rc == 0) {
+      size_t from = out.size();
+      if (s.originPts == AV_NOPTS_VALUE && !s.dropping) s.originPts = Impl::PtsOf(s.frame.get());
+      if (s.dropping && s.nextSample < 0) s.nextSample = s.SampleOf(s.frame.get());
       s.Convert(s.frame.get(), out);
+      s.DropBeforeTarget(out, from);
       av_frame_unref(s.frame.get());
       if (out.size() > before) {
         s.errorsInARow = 0;
@@ -385,6 +441,31 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
     }
     av_packet_unref(s.packet.get());
   }
+}
+
+bool Decoder::Seek(uint64_t bytes) {
+  Impl& s = *impl_;
+  const AVStream* st = s.format->streams[s.streamIndex];
+  auto target = static_cast<int64_t>(std::min<uint64_t>(bytes / kFrameBytes, INT64_MAX / 2));
+  double from = std::max(0.0, static_cast<double>(target) / kRate - kSeekPrerollSeconds);
+  int64_t ts =
+      s.StartPts() + av_rescale_q(std::llround(from * AV_TIME_BASE), AV_TIME_BASE_Q, st->time_base);
+  s.SetDeadline(kOpenWait);
+  // At or before the point, never after it: the stretch up to the target is
+  // decoded and dropped.
+  int rc = avformat_seek_file(s.format.get(), s.streamIndex, INT64_MIN, ts, ts, 0);
+  if (rc < 0) rc = av_seek_frame(s.format.get(), s.streamIndex, ts, AVSEEK_FLAG_BACKWARD);
+  s.deadlineNs.store(0);
+  if (rc < 0) return false;
+  avcodec_flush_buffers(s.codec.get());
+  s.swr.reset();
+  s.draining = false;
+  s.done = false;
+  s.errorsInARow = 0;
+  s.dropping = true;
+  s.dropUntil = target;
+  s.nextSample = -1;
+  return true;
 }
 
 }  // namespace lyrano::audio

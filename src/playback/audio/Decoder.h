@@ -54,6 +54,13 @@ class Decoder {
   // and resampler have been flushed; every later call returns End.
   Status Read(std::vector<uint8_t>& out);
 
+  // Moves to `bytes` of output (a multiple of a sample frame): the demuxer goes
+  // back to a point a little before it, the codec and the resampler start
+  // afresh, and the samples before the target are decoded and dropped, so the
+  // next Read begins exactly there. False, with the decoder where it was, when
+  // the input cannot seek.
+  bool Seek(uint64_t bytes);
+
   // Length in output bytes from the container's duration; nullopt when unknown.
   std::optional<uint64_t> LengthBytes() const { return length_; }
 

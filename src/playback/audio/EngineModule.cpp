@@ -97,6 +97,11 @@ BOOL GetVolume(DWORD handle, float* volume) {
   return 1;
 }
 
+BOOL SetPosition(DWORD handle, QWORD bytes) {
+  auto stream = Engine::Get().Find(handle);
+  return stream && stream->SetPosition(bytes) ? 1 : 0;
+}
+
 HSYNC SetSync(DWORD handle, DWORD type, SYNCPROC proc, void* user) {
   return Engine::Get().SetSync(handle, type, proc, user);
 }
@@ -109,9 +114,9 @@ const char* ErrorText() {
   return gLastError.c_str();
 }
 
-constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,     Exists,   Play,
-                             Pause,   Stop,       State,     Length,   Position, SetVolume,
-                             SetSync, RemoveSync, ErrorText, GetVolume};
+constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,      Exists,     Play,
+                             Pause,   Stop,       State,     Length,    Position,   SetVolume,
+                             SetSync, RemoveSync, ErrorText, GetVolume, SetPosition};
 
 }  // namespace
 }  // namespace lyrano::audio

@@ -12,7 +12,10 @@ size_t PrebufferBytes(Source::Kind kind) {
 }  // namespace
 
 Stream::Stream(const Source& source, Output& output)
-    : source_(source), output_(output), channel_(kRingBytes) {}
+    : source_(source),
+      output_(output),
+      channel_(kRingBytes),
+      prebuffer_(PrebufferBytes(source.kind)) {}
 
 Stream::~Stream() {
   Close();
@@ -35,8 +38,7 @@ bool Stream::StartDecoding(std::string* error) {
   }
   stop_.store(false);
   thread_ = std::thread(&Stream::DecodeLoop, this);
-  const size_t prebuffer = PrebufferBytes(source_.kind);
-  auto ready = [&] { return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer; };
+  auto ready = [&] { return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer_; };
   channel_.WaitForProgress(ready, std::chrono::steady_clock::now() + Decoder::kOpenWait);
   // Short of the head start but some sound came: a slow source still plays.
   if (channel_.ring.Readable() > 0) return true;
@@ -56,25 +58,84 @@ void Stream::StopDecoding() {
 void Stream::DecodeLoop() {
   std::vector<uint8_t> pending;
   size_t offset = 0;
+  bool ended = false;  // the input has nothing more at the current position
   auto stopping = [this] { return stop_.load(std::memory_order_relaxed); };
+  auto asked = [this] {
+    return stop_.load(std::memory_order_relaxed) || channel_.seekPending.load();
+  };
   while (!stopping()) {
+    if (channel_.seekPending.load()) {
+      if (!TakeSeek(pending, offset)) {
+        InputEnded();
+        ended = true;
+      } else {
+        ended = false;
+      }
+      continue;
+    }
+    if (ended) {
+      // An ended input waits for a seek back (or the end of the stream).
+      channel_.WaitUntil(asked);
+      continue;
+    }
     if (offset == pending.size()) {
       pending.clear();
       offset = 0;
-      if (decoder_->Read(pending) == Decoder::Status::End) break;
+      if (decoder_->Read(pending) == Decoder::Status::End) {
+        InputEnded();
+        ended = true;
+      }
       continue;
     }
     offset += channel_.ring.Write(pending.data() + offset, pending.size() - offset);
     channel_.NotifyProgress();
-    if (offset < pending.size()) channel_.WaitForRoom(stopping);
+    if (channel_.seeking.load() && channel_.ring.Readable() >= prebuffer_) SeekSettled();
+    if (offset < pending.size()) channel_.WaitForRoom(asked);
   }
-  if (!stopping()) {
-    // The end: the exact length is now known.
-    containerLength_.store(channel_.ring.WriteTotal());
-    containerLengthKnown_.store(true);
+  if (!ended) {
+    channel_.inputEnded.store(true, std::memory_order_release);
+    channel_.NotifyProgress();
   }
+}
+
+void Stream::InputEnded() {
+  // The end: the exact length is now known.
+  containerLength_.store(base_ + channel_.ring.WriteTotal());
+  containerLengthKnown_.store(true);
   channel_.inputEnded.store(true, std::memory_order_release);
   channel_.NotifyProgress();
+  SeekSettled();
+}
+
+void Stream::SeekSettled() {
+  Output::Lock lock(output_);
+  // A newer request keeps the output waiting for its own position.
+  if (!channel_.seekPending.load()) channel_.seeking.store(false, std::memory_order_release);
+}
+
+bool Stream::TakeSeek(std::vector<uint8_t>& pending, size_t& offset) {
+  uint64_t target;
+  {
+    Output::Lock lock(output_);
+    target = seekTarget_;
+    channel_.seekPending.store(false);
+  }
+  std::optional<uint64_t> length = Length();
+  bool atEnd = length && target >= *length;
+  if (!atEnd && !decoder_->Seek(target)) {
+    // The input cannot seek: play on from where it was.
+    SeekSettled();
+    return !channel_.inputEnded.load();
+  }
+  pending.clear();
+  offset = 0;
+  Output::Lock lock(output_);
+  // The callback is held off and this thread is the only writer.
+  channel_.ring.Reset();
+  channel_.inputEnded.store(false);
+  channel_.stalled.store(false);
+  base_ = target;
+  return !atEnd;
 }
 
 std::optional<uint64_t> Stream::Length() const {
@@ -96,6 +157,9 @@ bool Stream::Play(bool restart) {
       channel_.ring.Reset();
       channel_.inputEnded.store(false);
       channel_.stalled.store(false);
+      channel_.seekPending.store(false);
+      channel_.seeking.store(false);
+      base_ = 0;
     }
     std::string error;
     stop_.store(false);
@@ -118,6 +182,28 @@ bool Stream::Play(bool restart) {
     if (State() == PlayState::Playing) channel_.state.store(before);
     return false;
   }
+  return true;
+}
+
+uint64_t Stream::Position() const {
+  Output::Lock lock(output_);
+  return channel_.seeking.load() ? seekTarget_ : base_ + channel_.ring.ReadTotal();
+}
+
+bool Stream::SetPosition(uint64_t bytes) {
+  std::lock_guard guard(control_);
+  std::optional<uint64_t> length = Length();
+  if (closed_ || !length) return false;
+  bytes = std::min(bytes, *length) / kFrameBytes * kFrameBytes;
+  {
+    Output::Lock lock(output_);
+    seekTarget_ = bytes;
+    channel_.seeking.store(true, std::memory_order_release);
+    channel_.seekPending.store(true);
+    // Back from the end: a later play goes on from here, not from the start.
+    if (State() == PlayState::Ended && bytes < *length) channel_.state.store(PlayState::Stopped);
+  }
+  channel_.WakeAll();
   return true;
 }
 

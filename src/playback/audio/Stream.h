@@ -2,8 +2,10 @@
 // The decoder thread keeps the channel's ring filled ahead of the output and
 // sleeps while it is full.
 //
-// Threads: control calls (Play, Pause, Stop, Close, SetVolume) from any thread,
-// serialised by `control_`; they never run on the output callback.
+// Threads: control calls (Play, Pause, Stop, SetPosition, Close, SetVolume)
+// from any thread, serialised by `control_`; they never run on the output
+// callback. A seek is a request the decoder thread carries out, so the caller
+// never waits for the input (a slow disk, a server).
 #pragma once
 
 #include <atomic>
@@ -43,11 +45,18 @@ class Stream {
   // thread. Every later control call fails.
   void Close();
 
+  // Moves to `bytes` (rounded down to a sample frame, at most the length):
+  // from now on the position reads `bytes` and the output gets nothing older.
+  // The play state stays, except that an ended stream becomes stopped there. A
+  // position at or past the length ends the stream as its last sample does.
+  // False when the stream is closed or its length is unknown.
+  bool SetPosition(uint64_t bytes);
+
   PlayState State() const { return channel_.state.load(std::memory_order_acquire); }
   bool Stalled() const { return channel_.stalled.load(std::memory_order_relaxed); }
   void SetVolume(float v) { channel_.volume.store(v, std::memory_order_relaxed); }
   float Volume() const { return channel_.volume.load(std::memory_order_relaxed); }
-  uint64_t Position() const { return channel_.ring.ReadTotal(); }
+  uint64_t Position() const;
   uint32_t EndCount() const { return channel_.ends.load(std::memory_order_acquire); }
   // Exact once the input has ended, else the container's figure, if any.
   std::optional<uint64_t> Length() const;
@@ -58,6 +67,13 @@ class Stream {
   bool StartDecoding(std::string* error);
   void StopDecoding();
   void DecodeLoop();
+  // Decoder thread: carries out the latest seek request. False when the input
+  // has nothing more at the new position (the target is at the end).
+  bool TakeSeek(std::vector<uint8_t>& pending, size_t& offset);
+  // Decoder thread: the input has ended at the current position.
+  void InputEnded();
+  // Decoder thread: the new position's sound is buffered (or ended).
+  void SeekSettled();
 
   const Source source_;  // set at open
   Output& output_;
@@ -71,6 +87,12 @@ class Stream {
   std::unique_ptr<Decoder> decoder_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
+
+  // Under the output lock; the decoder thread (or a control call while it
+  // does not run) writes them, and it may read them without the lock.
+  uint64_t base_ = 0;        // the position of the ring's first byte
+  uint64_t seekTarget_ = 0;  // the latest seek request
+  size_t prebuffer_ = 0;     // set at open: what a seek waits for before sounding
 
   // Written by the decoder thread, read anywhere.
   std::atomic<uint64_t> containerLength_{0};

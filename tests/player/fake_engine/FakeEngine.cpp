@@ -2,6 +2,7 @@
 // run on a thread of its own, outside the lock, and End() returns after it ran.
 #include "fake_engine/FakeEngine.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,6 +27,7 @@ struct TStream {
   QWORD Position = 0;
   bool Ended = false;
   float Volume = 1.0f;
+  int Seeks = 0;
   std::map<HSYNC, TSync> Syncs;
 };
 
@@ -138,6 +140,18 @@ BOOL GetVolume(DWORD handle, float* volume) {
   return 1;
 }
 
+// As the engine: within the known length, a frame at a time; past the end
+// the position stays at the end (the test ends the stream with End()).
+BOOL SeekTo(DWORD handle, QWORD bytes) {
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  if (!s || s->Behaviour.LengthBytes < 0) return 0;
+  s->Position = std::min<QWORD>(bytes, static_cast<QWORD>(s->Behaviour.LengthBytes)) / 4 * 4;
+  ++s->Seeks;
+  if (s->Ended && s->Position < static_cast<QWORD>(s->Behaviour.LengthBytes)) s->Ended = false;
+  return 1;
+}
+
 HSYNC SetSync(DWORD handle, DWORD type, SYNCPROC proc, void* user) {
   std::lock_guard lock(gMutex);
   TStream* s = Find(handle);
@@ -172,7 +186,8 @@ const lyrano::audio::EngineTable kEngine = {Init,
                                             SetSync,
                                             RemoveSync,
                                             ErrorText,
-                                            GetVolume};
+                                            GetVolume,
+                                            SeekTo};
 
 // --- control ---------------------------------------------------------------
 
@@ -239,8 +254,14 @@ float Volume(HSTREAM handle) {
   return s ? s->Volume : -1.0f;
 }
 
-const fakeengine::TControl kControl = {Behave,     Reset, End,         Stall, SetPosition,
-                                       LastOpened, Opens, LiveStreams, Volume};
+int Seeks(HSTREAM handle) {
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  return s ? s->Seeks : -1;
+}
+
+const fakeengine::TControl kControl = {Behave,     Reset, End,         Stall,  SetPosition,
+                                       LastOpened, Opens, LiveStreams, Volume, Seeks};
 
 }  // namespace
 

@@ -35,6 +35,7 @@ struct TControl {
   int (*Opens)();                   // open attempts since Reset
   int (*LiveStreams)();             // opened and not freed
   float (*Volume)(HSTREAM handle);  // -1 for an unknown handle
+  int (*Seeks)(HSTREAM handle);     // positions set through the engine; -1 for an unknown handle
 };
 
 }  // namespace fakeengine
