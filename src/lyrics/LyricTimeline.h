@@ -20,14 +20,22 @@ struct TLyricTimeline {
   // True while the lists hold the lyrics of the song now playing; the play
   // request clears it and sets it after a successful fill.
   bool HasLyrics = false;
+  // The file's own "[offset:N]" in milliseconds (positive: the lines show that
+  // much earlier), 0 without one. Applied to the position, never to Times.
+  int OffsetMs = 0;
 
   size_t Count() const { return Times.size(); }
   void Clear() {
     Times.clear();
     Texts.clear();
     Cursor = 0;
+    OffsetMs = 0;
   }
 };
+
+// The largest lyric offset, either way, of a file's tag or of a user's setting
+// (an hour); larger ones are taken for garbage.
+inline constexpr int kMaxLyricOffsetMs = 3600 * 1000;
 
 // The number held by an entry of Times; nullopt for a text that is not one of
 // ours (the lists are filled only by the parser, so that means a caller's bug).

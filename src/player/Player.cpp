@@ -304,7 +304,7 @@ bool TPlayer::PlayEntry(const std::string& title, const std::string& singer, int
     }
   }
   // The window paints the new title and singer before the open blocks.
-  ShowSong(title, singer);
+  ShowSong(title, singer, path);
   if (closing_) return true;
   OpenedOrSkip(AdoptStream(CreateStream(path)));
   return true;
@@ -320,15 +320,18 @@ void TPlayer::PlayFound(const std::string& title, const std::string& singer, TSo
       lyrics_.HasLyrics = false;
     }
   }
-  ShowSong(title, singer);
+  ShowSong(title, singer, std::string());
   OpenedOrSkip(AdoptStream(found.Stream.Release()));
 }
 
-void TPlayer::ShowSong(const std::string& title, const std::string& singer) {
+void TPlayer::ShowSong(const std::string& title, const std::string& singer,
+                       const std::string& path) {
   song_.Track++;
   song_.Title = funPub::Trim(title);
   song_.Singer = funPub::Trim(singer);
+  songKey_ = LyricSongKey(song_.Title, song_.Singer, path);
   emit SongStarted(song_);
+  SetLyricOffset(lyricOffsets_.Get(songKey_));
 }
 
 void TPlayer::OpenedOrSkip(DWORD played) {
@@ -393,7 +396,7 @@ TTickInfo TPlayer::Tick() {
   info.TimeText = tick::TimeText(length, position, lengthSeconds, positionSeconds);
 
   if (lyrics_.HasLyrics) {
-    int32_t played = tick::PlayedSecondsFrom(positionSeconds);
+    int32_t played = LyricSecondsAt(positionSeconds);
     tick::TLyricFrame frame =
         tick::StepLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);
     if (frame.Update) emit LyricLineChanged(frame);
@@ -401,6 +404,56 @@ TTickInfo TPlayer::Tick() {
     emit LyricsCleared();
   }
   return info;
+}
+
+// --- lyric timing ----------------------------------------------------------
+
+int32_t TPlayer::LyricSecondsAt(double positionSeconds) const {
+  return tick::LyricSecondsAt(positionSeconds, lyrics_.OffsetMs + lyricOffsetMs_);
+}
+
+void TPlayer::SetLyricOffset(int offsetMs) {
+  if (offsetMs == lyricOffsetMs_) return;
+  lyricOffsetMs_ = offsetMs;
+  emit LyricOffsetChanged(offsetMs);
+}
+
+void TPlayer::UseLyricOffsetFile(const std::string& path) {
+  lyricOffsets_.Open(path);
+  if (!songKey_.empty()) SetLyricOffset(lyricOffsets_.Get(songKey_));
+}
+
+void TPlayer::ShiftLyrics(int deltaMs) {
+  int64_t offset = int64_t{lyricOffsetMs_} + deltaMs;
+  ApplyLyricOffset(
+      static_cast<int>(std::clamp<int64_t>(offset, -kMaxLyricOffsetMs, kMaxLyricOffsetMs)));
+}
+
+void TPlayer::LyricsEarlier() {
+  ShiftLyrics(kLyricStepMs);
+}
+
+void TPlayer::LyricsLater() {
+  ShiftLyrics(-kLyricStepMs);
+}
+
+void TPlayer::ResetLyricTiming() {
+  ApplyLyricOffset(0);
+}
+
+void TPlayer::ApplyLyricOffset(int offsetMs) {
+  if (songKey_.empty() || closing_ || offsetMs == lyricOffsetMs_) return;
+  SetLyricOffset(offsetMs);
+  DWORD state = EngineState();
+  if (lyrics_.HasLyrics && (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED)) {
+    auto position = static_cast<int64_t>(BASS_ChannelGetPosition(stream_, BASS_POS_BYTE));
+    int32_t played = LyricSecondsAt(SecondsOf(stream_, position));
+    tick::TLyricFrame frame =
+        tick::PlaceLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);
+    if (frame.Update) emit LyricLineChanged(frame);
+  }
+  // Saved last: a file that cannot be written still leaves the new timing on.
+  lyricOffsets_.Set(songKey_, offsetMs);
 }
 
 void TPlayer::Shutdown() {
