@@ -53,8 +53,8 @@ bool IsEscapedField(std::string_view field) {
 
 // The key of a line (everything after the value), when it is one we write.
 bool IsKey(std::string_view key) {
+  // SplitString gives at least one field.
   std::vector<std::string> fields = funPub::SplitString(key, "\t");
-  if (fields.empty()) return false;
   size_t wanted = fields[0] == kFileKind ? 2 : fields[0] == kSongKind ? 3 : 0;
   if (fields.size() != wanted) return false;
   for (size_t k = 1; k < fields.size(); ++k) {

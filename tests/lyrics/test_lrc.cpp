@@ -291,6 +291,7 @@ TEST(LrcParser, OffsetTagIsReadFromTheFrontOfItsLine) {
       {"[offset:--5]", std::nullopt},
       {"[offset:5", std::nullopt},
       {"[offset5]", std::nullopt},
+      {"<offset:5]", std::nullopt},
       {"[offsets:5]", std::nullopt},
       {"x[offset:5]", std::nullopt},
       {"[ti:x][offset:5]", std::nullopt},
