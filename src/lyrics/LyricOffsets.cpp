@@ -72,14 +72,25 @@ std::optional<int> ParseOffset(std::string_view text) {
     negative = text.front() == '-';
     text.remove_prefix(1);
   }
-  if (text.empty() || text.size() > 9) return std::nullopt;
+  if (text.empty()) return std::nullopt;
   int value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
+    // Stops long before an int could overflow.
+    if (value > kMaxLyricOffsetMs) return std::nullopt;
   }
-  if (value == 0 || value > kMaxLyricOffsetMs) return std::nullopt;
+  if (value == 0) return std::nullopt;
   return negative ? -value : value;
+}
+
+// Sets a song's offset in `offsets`; 0 removes it.
+void Put(TLyricOffsetMap& offsets, const std::string& key, int offsetMs) {
+  if (offsetMs == 0) {
+    offsets.erase(key);
+  } else {
+    offsets[key] = offsetMs;
+  }
 }
 
 // The file's offsets; throws lyrano::FileError when it exists and cannot be read.
@@ -155,18 +166,10 @@ int TLyricOffsetStore::Get(const std::string& key) const {
 }
 
 void TLyricOffsetStore::Set(const std::string& key, int offsetMs) {
-  if (offsetMs == 0) {
-    offsets_.erase(key);
-  } else {
-    offsets_[key] = offsetMs;
-  }
+  Put(offsets_, key, offsetMs);
   if (path_.empty()) return;
   TLyricOffsetMap onDisk = ReadOffsetFile(path_);
-  if (offsetMs == 0) {
-    onDisk.erase(key);
-  } else {
-    onDisk[key] = offsetMs;
-  }
+  Put(onDisk, key, offsetMs);
   int err = fileio::ReplaceFileContent(cp::AnsiToPath(path_), FormatLyricOffsets(onDisk));
   if (err != 0) {
     throw lyrano::FileError("Cannot create file \"" + path_ + "\". " +

@@ -64,9 +64,11 @@ TEST(LyricOffsets, LinesThatDoNotReadAreSkippedAndTheOthersKept) {
     EXPECT_EQ(read, (TLyricOffsetMap{{"file\t/a", 100}, {"song\tT\tS", -200}}));
   }
   // Signs, the limits, escapes in either case, and the later of two lines.
-  EXPECT_EQ(ParseLyricOffsets("+500\tfile\t/x%2a\n-3600000\tsong\tT\t\n3600000\tfile\t/y\n"
-                              "7\tfile\t/y\n"),
-            (TLyricOffsetMap{{"file\t/x%2a", 500}, {"song\tT\t", -3600000}, {"file\t/y", 7}}));
+  EXPECT_EQ(
+      ParseLyricOffsets("+500\tfile\t/x%2a\n-3600000\tsong\tT\t\n3600000\tfile\t/y\n"
+                        "7\tfile\t/y\n-00000000000000250\tfile\t/z\n"),
+      (TLyricOffsetMap{
+          {"file\t/x%2a", 500}, {"song\tT\t", -3600000}, {"file\t/y", 7}, {"file\t/z", -250}}));
   std::string binary;
   for (int c = 0; c < 256; ++c) binary += static_cast<char>(c);
   EXPECT_TRUE(ParseLyricOffsets(binary + binary).empty());
