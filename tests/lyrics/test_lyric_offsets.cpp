@@ -56,6 +56,7 @@ TEST(LyricOffsets, LinesThatDoNotReadAreSkippedAndTheOthersKept) {
       "500\tfile\t/x%zz",   "500\tfile\t/a\x01",
       "#500\tfile\t/x",     std::string("500\tfile\t/a\0b", 13),
       "\tfile\t/x",         "+\tfile\t/x",
+      "500\tfile\t%zz/x",   "500\tsong\t\x01T\tS",
   };
   for (const std::string& line : bad) {
     SCOPED_TRACE(line);
