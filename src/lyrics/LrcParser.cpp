@@ -1,6 +1,7 @@
 #include "lyrics/LrcParser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -153,6 +154,28 @@ class RankCounter {
 
 }  // namespace
 
+std::optional<int> LyricOffsetTag(std::string_view line) {
+  size_t open = 0;
+  while (open < line.size() && static_cast<unsigned char>(line[open]) <= ' ') ++open;
+  constexpr std::string_view kName = "[offset:";
+  if (line.size() - open < kName.size()) return std::nullopt;
+  for (size_t k = 0; k < kName.size(); ++k) {
+    if (std::tolower(static_cast<unsigned char>(line[open + k])) != kName[k]) return std::nullopt;
+  }
+  size_t close = line.find(']', open);
+  if (close == std::string_view::npos) return std::nullopt;
+  std::string value = funPub::Trim(line.substr(open + kName.size(), close - open - kName.size()));
+  std::string_view digits = value;
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  std::optional<long long> ms = ParseDigits(digits);
+  if (!ms || *ms > kMaxLyricOffsetMs) return std::nullopt;
+  return static_cast<int>(negative ? -*ms : *ms);
+}
+
 size_t LastPos(std::string_view sub, std::string_view text) {
   if (sub.empty()) return 0;
   size_t at = text.rfind(sub);
@@ -242,6 +265,7 @@ void ParseLyricText(TLyricTimeline& timeline, std::string_view text) {
     std::string_view line = funPub::NextLine(text, start);
     // Both patterns need a "["; most lines without one are skipped unsearched.
     if (line.find('[') == std::string_view::npos) continue;
+    if (std::optional<int> offset = LyricOffsetTag(line)) timeline.OffsetMs = *offset;
     plainTag.SetInputString(line);
     bool tagged = plainTag.Exec();
     if (!tagged) {

@@ -1,7 +1,8 @@
 // LRC text into the lyric timeline. A line carries one or more time tags
 // ("[m:ss]" or "[m:ss.xx]") followed by its text; every tag of a line gets that
-// text. Other bracketed tags (title, artist, offset) and untagged lines add
-// nothing, and a malformed tag only ends its own line: parsing never fails.
+// text. A line that begins with "[offset:N]" sets the timeline's OffsetMs.
+// Other bracketed tags (title, artist) and untagged lines add nothing, and a
+// malformed tag only ends its own line: parsing never fails.
 // All text is in the local code page. Window's thread only.
 #pragma once
 
@@ -15,6 +16,7 @@
 
 // Replaces the timeline's lists with the timed lines of `text` (whole LRC
 // content; lines end at CR, LF or CR LF), sorted by time, and sets Cursor to 0.
+// OffsetMs becomes the value of the last line LyricOffsetTag accepts, else 0.
 // HasLyrics is the caller's to set. Entries of equal time end in the order the
 // exchange procedure of LyricExchangeOrder gives, not in file order.
 // Throws only lyrano::PatternError, should the pattern engine fail.
@@ -32,6 +34,12 @@ void ParseLyricLine(TLyricTimeline& timeline, std::string_view line);
 // part is empty, holds anything but the digits 0-9, or the total does not fit in
 // a 32-bit signed integer.
 std::optional<std::string> TimeTagToSeconds(std::string_view tag);
+
+// The milliseconds of a line whose first tag (after leading blanks) is
+// "[offset:N]": "offset" in any case, N an optional sign and decimal digits with
+// blanks around, at most kMaxLyricOffsetMs either way. Positive N means the
+// lines show earlier. nullopt for any other line.
+std::optional<int> LyricOffsetTag(std::string_view line);
 
 // 1-based position of the start of the last occurrence of `sub` in `text`;
 // 0 when there is none or `sub` is empty.

@@ -24,6 +24,9 @@ struct TLyricTimeline {
   // Lyrics without times (a tag's plain text), one entry per line: shown from
   // the first line on and never moved. Times and Texts are empty while it is not.
   std::vector<std::string> StillLines;
+  // The file's own "[offset:N]" in milliseconds (positive: the lines show that
+  // much earlier), 0 without one. Applied to the position, never to Times.
+  int OffsetMs = 0;
 
   size_t Count() const { return Times.size(); }
   void Clear() {
@@ -31,8 +34,13 @@ struct TLyricTimeline {
     Texts.clear();
     StillLines.clear();
     Cursor = 0;
+    OffsetMs = 0;
   }
 };
+
+// The largest lyric offset, either way, of a file's tag or of a user's setting
+// (an hour); larger ones are taken for garbage.
+inline constexpr int kMaxLyricOffsetMs = 3600 * 1000;
 
 // The number held by an entry of Times; nullopt for a text that is not one of
 // ours (the lists are filled only by the parser, so that means a caller's bug).

@@ -165,6 +165,7 @@ void TForm1::FormCreate() {
   RzBmpButton3->hide();
   SetUpAssociation();
 
+  player_->UseLyricOffsetFile(state_.UserDir + kLyricOffsetFileName);
   try {
     SeedPlaylist();
     player_->Load(state_.UserDir + "playlist.txt");
@@ -351,6 +352,9 @@ void TForm1::ConnectHandlers() {
   on(MenuItem6, &TForm1::RzBmpButton2Click);
   on(MenuItem7, &TForm1::RzBmpButton1Click);
   on(N11, &TForm1::N11Click);
+  on(N28, &TForm1::N28Click);
+  on(N29, &TForm1::N29Click);
+  on(N30, &TForm1::N30Click);
   on(N10, &TForm1::N10Click);
 
   connect(spSkinPopupMenu1, &QMenu::aboutToShow, this, [this] { spSkinPopupMenu1Popup(); });

@@ -178,6 +178,9 @@ class TForm1 : public QWidget {
   void RzBmpButton1Click();
   void RzBmpButton2Click();
   void PlaylistItemDblClick(int index);
+  void N28Click();
+  void N29Click();
+  void N30Click();
   void Timer1Timer();
   void Tick();
   void SetLyricLabel(QLabel* label, const QColor& colour, const QString& text);
@@ -300,12 +303,13 @@ class TForm1 : public QWidget {
   QMenu* spSkinPopupMenu2 = nullptr;  // search rows
   QMenu* spSkinPopupMenu3 = nullptr;  // system menu
   QMenu* spSkinPopupMenu4 = nullptr;  // tray
+  QMenu* spSkinPopupMenu5 = nullptr;  // lyric lines
   QAction *N1 = nullptr, *N2 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N6 = nullptr,
           *N7 = nullptr, *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N11 = nullptr,
           *N12 = nullptr, *N13 = nullptr, *N14 = nullptr, *N15 = nullptr, *N16 = nullptr,
           *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr, *N21 = nullptr,
           *N22 = nullptr, *N23 = nullptr, *N24 = nullptr, *N25 = nullptr, *N26 = nullptr,
-          *N27 = nullptr;
+          *N27 = nullptr, *N28 = nullptr, *N29 = nullptr, *N30 = nullptr;
   QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem4 = nullptr, *MenuItem5 = nullptr,
           *MenuItem6 = nullptr, *MenuItem7 = nullptr, *MenuItem8 = nullptr;
 

@@ -245,6 +245,16 @@ void TForm1::BuildMenus() {
   MenuItem8 = MakeItem(spSkinPopupMenu4, "MenuItem8", "-");
   N11 = MakeItem(spSkinPopupMenu4, "N11", ui::Text("显示"));
   N10 = MakeItem(spSkinPopupMenu4, "N10", ui::Text("退出"));
+
+  // The lyric lines' menu, on a right click anywhere in the tab "歌词".
+  spSkinPopupMenu5 = new QMenu(this);
+  spSkinPopupMenu5->setObjectName("spSkinPopupMenu5");
+  N28 = MakeItem(spSkinPopupMenu5, "N28", ui::Text("歌词提前0.5秒"));
+  N29 = MakeItem(spSkinPopupMenu5, "N29", ui::Text("歌词延后0.5秒"));
+  N30 = MakeItem(spSkinPopupMenu5, "N30", ui::Text("歌词时间复原"));
+  spSkinTabSheet3->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(spSkinTabSheet3, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { spSkinPopupMenu5->popup(spSkinTabSheet3->mapToGlobal(at)); });
 }
 
 void TForm1::BuildTimers() {

@@ -60,6 +60,18 @@ void TForm1::PlaylistItemDblClick(int index) {
   player_->PlayRow(index);
 }
 
+void TForm1::N28Click() {
+  player_->LyricsEarlier();
+}
+
+void TForm1::N29Click() {
+  player_->LyricsLater();
+}
+
+void TForm1::N30Click() {
+  player_->ResetLyricTiming();
+}
+
 // Mouse handling of the gauges and their knobs.
 bool TForm1::GaugeMouseEvent(QObject* watched, QEvent* event) {
   if (watched == FlatGauge1) return FlatGauge1MouseEvent(event);

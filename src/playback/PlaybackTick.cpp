@@ -39,6 +39,24 @@ int32_t PlayedSecondsFrom(double positionSeconds) {
   return static_cast<int32_t>(gauge::RoundHalfEven(positionSeconds));
 }
 
+// The green labels around `cursor`: lines C .. C + 4 below the red one, C - 2
+// .. C - 4 above it; empty beyond the first `count` lines.
+static void FillGreenLines(TLyricFrame& frame, const std::vector<std::string>& texts, int count,
+                           int cursor) {
+  auto line = [&](int index) { return index >= 0 && index < count ? texts[index] : std::string(); };
+  for (int k = 0; k < 5; ++k) frame.Green[kLabel5 + k] = line(cursor + k);
+  frame.Green[kLabel10] = line(cursor - 2);
+  frame.Green[kLabel11] = line(cursor - 3);
+  frame.Green[kLabel12] = line(cursor - 4);
+}
+
+int32_t LyricSecondsAt(double positionSeconds, int offsetMs) {
+  if (!std::isfinite(positionSeconds) || positionSeconds < 0) positionSeconds = 0;
+  double seconds = positionSeconds + offsetMs / 1000.0;
+  seconds = std::clamp(seconds, -2e9, 2e9);
+  return static_cast<int32_t>(gauge::RoundHalfEven(seconds));
+}
+
 int32_t TimeOf(const std::string& time) {
   double value = 0;
   const char* first = time.data();
@@ -57,16 +75,6 @@ void AdvanceLyricCursor(const std::vector<std::string>& times, int& cursor, int3
 void RetreatLyricCursor(const std::vector<std::string>& times, int& cursor, int32_t played) {
   if (cursor > static_cast<int>(times.size())) return;
   while (cursor > 0 && TimeOf(times[cursor - 1]) > played) --cursor;
-}
-
-// The green labels around `cursor`: lines C .. C + 4 below, C - 2 .. C - 4 above.
-static void FillGreen(TLyricFrame& frame, const std::vector<std::string>& texts, int count,
-                      int cursor) {
-  auto line = [&](int index) { return index >= 0 && index < count ? texts[index] : std::string(); };
-  for (int k = 0; k < 5; ++k) frame.Green[kLabel5 + k] = line(cursor + k);
-  frame.Green[kLabel10] = line(cursor - 2);
-  frame.Green[kLabel11] = line(cursor - 3);
-  frame.Green[kLabel12] = line(cursor - 4);
 }
 
 TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
@@ -89,22 +97,23 @@ TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<
     frame.ReachedText = texts[cursor];
     ++cursor;
   }
-  FillGreen(frame, texts, count, cursor);
+  FillGreenLines(frame, texts, count, cursor);
   return frame;
 }
 
-TLyricFrame SeekLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
-                       int& cursor, int32_t played) {
+TLyricFrame PlaceLyrics(const std::vector<std::string>& times,
+                        const std::vector<std::string>& texts, int& cursor, int32_t played) {
   TLyricFrame frame;
   int count = static_cast<int>(std::min(times.size(), texts.size()));
   if (count == 0) return frame;
-  int c = 0;
-  while (c < count && TimeOf(times[c]) <= played) ++c;
-  cursor = c;
+  // The first line later than `played`; the lines are few, and this runs on a
+  // command, not in every tick.
+  cursor = 0;
+  while (cursor < count && TimeOf(times[cursor]) <= played) ++cursor;
   frame.Update = true;
   frame.Reached = true;
-  if (c > 0) frame.ReachedText = texts[c - 1];
-  FillGreen(frame, texts, count, cursor);
+  if (cursor > 0) frame.ReachedText = texts[cursor - 1];
+  FillGreenLines(frame, texts, count, cursor);
   return frame;
 }
 

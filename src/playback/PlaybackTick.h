@@ -23,6 +23,12 @@ std::string TimeText(int64_t length, int64_t position, double lengthSeconds,
 // The tick's PlayedSeconds: the position in seconds, halves to even.
 int32_t PlayedSecondsFrom(double positionSeconds);
 
+// The second the lyric lines are compared with: the position moved by
+// `offsetMs` (positive: the lines show earlier), halves to even. Unlike
+// PlayedSecondsFrom it goes below 0, so a line at 0 s waits for a song whose
+// lyrics are set later. A position that is unknown or below 0 counts as 0.
+int32_t LyricSecondsAt(double positionSeconds, int offsetMs);
+
 // The lyric labels in the order the tick fills them.
 enum LyricSlot {
   kLabel5,
@@ -64,12 +70,11 @@ TLyricFrame StepLyrics(const std::vector<std::string>& times, const std::vector<
 // no line is reached and nothing moves with the time.
 TLyricFrame StillLyricFrame(const std::vector<std::string>& lines);
 
-// After a seek to `played`: the lines up to that second count as reached, so
-// the cursor goes to the first line later than it (the one the tick reaches
-// next), past the last line when none is. The frame shows the line before
-// the cursor in red (an empty red line before the first line) and the green
-// lines around the cursor; no update for an empty timeline.
-TLyricFrame SeekLyrics(const std::vector<std::string>& times, const std::vector<std::string>& texts,
-                       int& cursor, int32_t played);
+// The lyric display at `played` whatever it showed before (after a seek, or
+// when the timing of the lines changed): the cursor goes behind the last line at or before `played`,
+// Label4 turns red with that line (empty when there is none), and the green
+// labels follow the cursor as in StepLyrics. No update for an empty timeline.
+TLyricFrame PlaceLyrics(const std::vector<std::string>& times,
+                        const std::vector<std::string>& texts, int& cursor, int32_t played);
 
 }  // namespace tick

@@ -281,8 +281,9 @@ void TPlayer::Seek(int64_t positionUs) {
   if (!BASS_ChannelSetPosition(stream_, bytes, BASS_POS_BYTE)) return;
   if (lyrics_.HasLyrics) {
     double seconds = SecondsOf(stream_, static_cast<int64_t>(bytes));
-    emit LyricLineChanged(tick::SeekLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor,
-                                           tick::PlayedSecondsFrom(seconds)));
+    tick::TLyricFrame frame =
+        tick::PlaceLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, LyricSecondsAt(seconds));
+    if (frame.Update) emit LyricLineChanged(frame);
   }
   emit Seeked(PositionUs());
 }
@@ -340,7 +341,7 @@ bool TPlayer::PlayEntry(const std::string& title, const std::string& singer, int
     if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) emit LyricsCleared();
   }
   // The window paints the new title and singer before the open blocks.
-  ShowSong(title, singer);
+  ShowSong(title, singer, path);
   if (closing_) return true;
   OpenedOrSkip(AdoptStream(CreateStream(path)));
   return true;
@@ -356,15 +357,18 @@ void TPlayer::PlayFound(const std::string& title, const std::string& singer, TSo
       lyrics_.HasLyrics = false;
     }
   }
-  ShowSong(title, singer);
+  ShowSong(title, singer, std::string());
   OpenedOrSkip(AdoptStream(found.Stream.Release()));
 }
 
-void TPlayer::ShowSong(const std::string& title, const std::string& singer) {
+void TPlayer::ShowSong(const std::string& title, const std::string& singer,
+                       const std::string& path) {
   song_.Track++;
   song_.Title = funPub::Trim(title);
   song_.Singer = funPub::Trim(singer);
+  songKey_ = LyricSongKey(song_.Title, song_.Singer, path);
   emit SongStarted(song_);
+  SetLyricOffset(lyricOffsets_.Get(songKey_));
 }
 
 void TPlayer::OpenedOrSkip(DWORD played) {
@@ -426,7 +430,7 @@ TTickInfo TPlayer::Tick() {
   if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) {
     emit LyricLineChanged(tick::StillLyricFrame(lyrics_.StillLines));
   } else if (lyrics_.HasLyrics) {
-    int32_t played = tick::PlayedSecondsFrom(positionSeconds);
+    int32_t played = LyricSecondsAt(positionSeconds);
     tick::TLyricFrame frame =
         tick::StepLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);
     if (frame.Update) emit LyricLineChanged(frame);
@@ -453,6 +457,56 @@ TTickInfo TPlayer::Progress() const {
   double positionSeconds = 0;
   FillProgress(info, &positionSeconds);
   return info;
+}
+
+// --- lyric timing ----------------------------------------------------------
+
+int32_t TPlayer::LyricSecondsAt(double positionSeconds) const {
+  return tick::LyricSecondsAt(positionSeconds, lyrics_.OffsetMs + lyricOffsetMs_);
+}
+
+void TPlayer::SetLyricOffset(int offsetMs) {
+  if (offsetMs == lyricOffsetMs_) return;
+  lyricOffsetMs_ = offsetMs;
+  emit LyricOffsetChanged(offsetMs);
+}
+
+void TPlayer::UseLyricOffsetFile(const std::string& path) {
+  lyricOffsets_.Open(path);
+  if (!songKey_.empty()) SetLyricOffset(lyricOffsets_.Get(songKey_));
+}
+
+void TPlayer::ShiftLyrics(int deltaMs) {
+  int64_t offset = int64_t{lyricOffsetMs_} + deltaMs;
+  ApplyLyricOffset(
+      static_cast<int>(std::clamp<int64_t>(offset, -kMaxLyricOffsetMs, kMaxLyricOffsetMs)));
+}
+
+void TPlayer::LyricsEarlier() {
+  ShiftLyrics(kLyricStepMs);
+}
+
+void TPlayer::LyricsLater() {
+  ShiftLyrics(-kLyricStepMs);
+}
+
+void TPlayer::ResetLyricTiming() {
+  ApplyLyricOffset(0);
+}
+
+void TPlayer::ApplyLyricOffset(int offsetMs) {
+  if (songKey_.empty() || closing_ || offsetMs == lyricOffsetMs_) return;
+  SetLyricOffset(offsetMs);
+  DWORD state = EngineState();
+  if (lyrics_.HasLyrics && (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED)) {
+    auto position = static_cast<int64_t>(BASS_ChannelGetPosition(stream_, BASS_POS_BYTE));
+    int32_t played = LyricSecondsAt(SecondsOf(stream_, position));
+    tick::TLyricFrame frame =
+        tick::PlaceLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);
+    if (frame.Update) emit LyricLineChanged(frame);
+  }
+  // Saved last: a file that cannot be written still leaves the new timing on.
+  lyricOffsets_.Set(songKey_, offsetMs);
 }
 
 void TPlayer::Shutdown() {

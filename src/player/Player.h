@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "lyrics/LyricOffsets.h"
 #include "lyrics/LyricTimeline.h"
 #include "online/RuleSet.h"
 #include "playback/BASS.h"
@@ -55,6 +56,8 @@ class TPlayer : public QObject {
   static constexpr int kMaxVolume = 100;
   static constexpr int kStartVolume = 98;
   static constexpr int kAdvanceDelayMs = 100;
+  // One step of "歌词提前0.5秒" and "歌词延后0.5秒".
+  static constexpr int kLyricStepMs = 500;
 
   explicit TPlayer(QObject* parent = nullptr);
   ~TPlayer() override;
@@ -81,6 +84,9 @@ class TPlayer : public QObject {
   int64_t LengthUs() const;
   // The lyric line reached last, empty when none.
   std::string LyricLine() const;
+  // The user's lyric offset of the song shown, in milliseconds (positive: the
+  // lines show earlier); the lyric file's own offset adds to it.
+  int LyricOffsetMs() const { return lyricOffsetMs_; }
 
   // Playing. Each is one user command: it re-arms the automatic advance.
   void Play();       // resumes a pause; from the first row when nothing plays
@@ -138,6 +144,20 @@ class TPlayer : public QObject {
   // Starts an empty list in `fileName`, written before the rows go.
   void NewList(const std::string& fileName);
 
+  // Lyric timing of the song shown (nothing before the first song). Each
+  // command keeps the song's new offset in the offsets file and shows the
+  // lines of the new timing at once, also while paused; a song that plays
+  // again, now or after a restart, starts with its offset. The offsets file
+  // cannot be written or read: the offset holds for this run, and the command
+  // throws lyrano::FileError.
+  // Reads the offsets in `path` (lyrictiming.txt in the user's folder); until
+  // then they are kept for this run only. A bad file gives no offsets.
+  void UseLyricOffsetFile(const std::string& path);
+  void ShiftLyrics(int deltaMs);  // positive: the lines show earlier
+  void LyricsEarlier();           // "歌词提前0.5秒": ShiftLyrics(kLyricStepMs)
+  void LyricsLater();             // "歌词延后0.5秒": ShiftLyrics(-kLyricStepMs)
+  void ResetLyricTiming();        // "歌词时间复原": back to the lyric file's timing
+
   // The tick (every 200 ms, from the window): reads the stream, moves the
   // lyric cursor, and announces what changed.
   TTickInfo Tick();
@@ -164,6 +184,9 @@ class TPlayer : public QObject {
   void LyricLineChanged(const tick::TLyricFrame& frame);
   // The song has no lyrics: the lines clear.
   void LyricsCleared();
+  // The user's lyric offset of the song shown changed (a command, or a song
+  // with another offset started).
+  void LyricOffsetChanged(int offsetMs);
   // A load or a batch add has finished (rows are all in).
   void FillFinished();
   // An error of work no command awaits (a lookup, a delivery, a late fill).
@@ -178,7 +201,10 @@ class TPlayer : public QObject {
   void FreeStream();
   DWORD AdoptStream(HSTREAM stream);
   void PlayFound(const std::string& title, const std::string& singer, TSongLookup& found);
-  void ShowSong(const std::string& title, const std::string& singer);
+  void ShowSong(const std::string& title, const std::string& singer, const std::string& path);
+  void SetLyricOffset(int offsetMs);
+  void ApplyLyricOffset(int offsetMs);
+  int32_t LyricSecondsAt(double positionSeconds) const;
   void OpenedOrSkip(DWORD played);
   void UserCommand();
   void SetCurrent(int index);
@@ -192,6 +218,9 @@ class TPlayer : public QObject {
   TRuleSet rules_;
   TLyricTimeline lyrics_;
   TSongInfo song_;
+  TLyricOffsetStore lyricOffsets_;
+  std::string songKey_;  // LyricSongKey of the song shown, empty before the first
+  int lyricOffsetMs_ = 0;
   playseq::TAdvanceGuard advanceGuard_;
   std::string playlistFile_;
   HSTREAM stream_ = 0;

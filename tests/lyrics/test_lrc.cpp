@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -264,6 +265,57 @@ TEST(LrcParser, LoadLyricFileMissingOrUnreadable) {
   std::filesystem::resize_file(cp::AnsiToPath(big), kMaxLyricFileBytes);
   ASSERT_TRUE(LoadLyricFile(t, big));
   EXPECT_EQ(EntriesOf(t), (Entries{{"1", "x"}}));
+}
+
+TEST(LrcParser, OffsetTagIsReadFromTheFrontOfItsLine) {
+  struct Case {
+    const char* line;
+    std::optional<int> expected;
+  };
+  const Case cases[] = {
+      {"[offset:500]", 500},
+      {"[offset:+500]", 500},
+      {"[offset:-250]", -250},
+      {"[OFFSET: -250 ]", -250},
+      {"  \t[Offset:100]", 100},
+      {"[offset:0]", 0},
+      {"[offset:3600000]", 3600000},
+      {"[offset:500]trailing text", 500},
+      {"[offset:3600001]", std::nullopt},
+      {"[offset:99999999999999999999]", std::nullopt},
+      {"[offset:]", std::nullopt},
+      {"[offset:+]", std::nullopt},
+      {"[offset:abc]", std::nullopt},
+      {"[offset:1.5]", std::nullopt},
+      {"[offset:5 0]", std::nullopt},
+      {"[offset:--5]", std::nullopt},
+      {"[offset:5", std::nullopt},
+      {"[offset5]", std::nullopt},
+      {"<offset:5]", std::nullopt},
+      {"[offsets:5]", std::nullopt},
+      {"x[offset:5]", std::nullopt},
+      {"[ti:x][offset:5]", std::nullopt},
+      {"[offse", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LyricOffsetTag(c.line), c.expected) << c.line;
+}
+
+TEST(LrcParser, OffsetTagSetsTheTimelineOffsetAndLeavesTheLinesAsTheyWere) {
+  TLyricTimeline t;
+  ParseLyricText(t, "[ti:Song]\r\n[offset:+500]\r\n[00:01]a\r\n[offset:500][00:02]b\r\n");
+  EXPECT_EQ(t.OffsetMs, 500);
+  // A line that starts with the offset tag is no timed line, as before.
+  EXPECT_EQ(EntriesOf(t), (Entries{{"1", "a"}}));
+  // The last tag that reads counts; garbage is ignored.
+  ParseLyricText(t, "[offset:100]\n[offset:-300]\n[offset:junk]\n[00:01]a");
+  EXPECT_EQ(t.OffsetMs, -300);
+  // Every fill starts from the file's own timing.
+  ParseLyricText(t, "[offset:junk]\n[00:01]a");
+  EXPECT_EQ(t.OffsetMs, 0);
+  ParseLyricText(t, "[offset:700]");
+  ParseLyricText(t, "[00:01]a");
+  EXPECT_EQ(t.OffsetMs, 0);
 }
 
 }  // namespace

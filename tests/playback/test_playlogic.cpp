@@ -1,5 +1,6 @@
 // The window's playback logic without a window: gauge drags, the tick's progress
-// and time text, the lyric cursor and the nine lines, the play order.
+// and time text, the lyric cursor and the nine lines (also under a lyric
+// offset), the play order.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -216,7 +217,7 @@ TEST(Tick, SeekPutsTheCursorAfterTheLinesReached) {
   };
   for (const Row& r : rows) {
     int cursor = r.from;
-    tick::TLyricFrame f = tick::SeekLyrics(times, texts, cursor, r.played);
+    tick::TLyricFrame f = tick::PlaceLyrics(times, texts, cursor, r.played);
     SCOPED_TRACE(r.played);
     EXPECT_EQ(cursor, r.cursor);
     EXPECT_TRUE(f.Update);
@@ -228,11 +229,11 @@ TEST(Tick, SeekPutsTheCursorAfterTheLinesReached) {
   }
   // Texts shorter than the times: read up to the shorter one.
   int cursor = 0;
-  tick::TLyricFrame f = tick::SeekLyrics(times, {"a", "b"}, cursor, 60);
+  tick::TLyricFrame f = tick::PlaceLyrics(times, {"a", "b"}, cursor, 60);
   EXPECT_EQ(cursor, 2);
   EXPECT_EQ(f.ReachedText, "b");
   cursor = 3;
-  EXPECT_FALSE(tick::SeekLyrics({}, {}, cursor, 5).Update);
+  EXPECT_FALSE(tick::PlaceLyrics({}, {}, cursor, 5).Update);
   EXPECT_EQ(cursor, 3);
 }
 
@@ -254,6 +255,77 @@ TEST(Tick, MismatchedOrEmptyTimelineIsSafe) {
   EXPECT_EQ(tick::TimeOf("abc"), 0);
   EXPECT_EQ(tick::TimeOf("83"), 83);
   EXPECT_EQ(tick::TimeOf("2000000000"), 2000000000);
+}
+
+TEST(LyricTiming, TheOffsetMovesThePositionTheLinesAreComparedWith) {
+  EXPECT_EQ(tick::LyricSecondsAt(10.2, 0), 10);
+  EXPECT_EQ(tick::LyricSecondsAt(10.2, 500), 11);   // earlier: 10.7
+  EXPECT_EQ(tick::LyricSecondsAt(10.2, -500), 10);  // later: 9.7
+  EXPECT_EQ(tick::LyricSecondsAt(10.2, -1000), 9);  // 9.2
+  EXPECT_EQ(tick::LyricSecondsAt(10.0, 500), 10);   // 10.5: halves to even
+  EXPECT_EQ(tick::LyricSecondsAt(11.0, 500), 12);   // 11.5
+  EXPECT_EQ(tick::LyricSecondsAt(0.2, -1000), -1);  // a line at 0 s still waits
+  EXPECT_EQ(tick::LyricSecondsAt(0.0, -500), 0);    // -0.5
+  EXPECT_EQ(tick::LyricSecondsAt(-3.0, 0), 0);      // no position below 0
+  EXPECT_EQ(tick::LyricSecondsAt(NAN, 2000), 2);    // an unknown position counts as 0
+  EXPECT_EQ(tick::LyricSecondsAt(INFINITY, 0), 0);
+  EXPECT_EQ(tick::LyricSecondsAt(1e12, 3600000), 2000000000);
+  EXPECT_EQ(tick::LyricSecondsAt(0.0, -3600000), -3600);
+  // Without an offset it is the tick's PlayedSeconds.
+  for (double at : {0.0, 0.5, 1.5, 2.49, 2.5, 3.5, 83.7, 600.0})
+    EXPECT_EQ(tick::LyricSecondsAt(at, 0), tick::PlayedSecondsFrom(at)) << at;
+}
+
+TEST(LyricTiming, PlacedLinesShowTheLineOfThePositionEitherWay) {
+  Timeline t = Lines({{10, "one"}, {14, "two"}, {20, "three"}});
+  // From past the last line back into the middle.
+  t.cursor = 3;
+  tick::TLyricFrame f = tick::PlaceLyrics(t.times, t.texts, t.cursor, 15);
+  EXPECT_TRUE(f.Update);
+  EXPECT_TRUE(f.Reached);
+  EXPECT_EQ(f.ReachedText, "two");
+  EXPECT_EQ(t.cursor, 2);
+  EXPECT_EQ(f.Green[tick::kLabel5], "three");
+  EXPECT_EQ(f.Green[tick::kLabel6], "");
+  EXPECT_EQ(f.Green[tick::kLabel10], "one");
+  // Before the first line: the red line clears.
+  f = tick::PlaceLyrics(t.times, t.texts, t.cursor, 9);
+  EXPECT_TRUE(f.Reached);
+  EXPECT_EQ(f.ReachedText, "");
+  EXPECT_EQ(t.cursor, 0);
+  EXPECT_EQ(f.Green[tick::kLabel5], "one");
+  EXPECT_EQ(f.Green[tick::kLabel7], "three");
+  // A line at exactly that second is the red one.
+  f = tick::PlaceLyrics(t.times, t.texts, t.cursor, 14);
+  EXPECT_EQ(f.ReachedText, "two");
+  EXPECT_EQ(t.cursor, 2);
+  // The tick goes on from there without reaching the same line again.
+  f = tick::StepLyrics(t.times, t.texts, t.cursor, 14);
+  EXPECT_FALSE(f.Reached);
+  f = tick::StepLyrics(t.times, t.texts, t.cursor, 20);
+  EXPECT_EQ(f.ReachedText, "three");
+  // Forwards past the end.
+  t.cursor = 0;
+  f = tick::PlaceLyrics(t.times, t.texts, t.cursor, 25);
+  EXPECT_EQ(f.ReachedText, "three");
+  EXPECT_EQ(t.cursor, 3);
+  EXPECT_EQ(f.Green[tick::kLabel10], "two");
+  EXPECT_EQ(f.Green[tick::kLabel11], "one");
+  EXPECT_EQ(f.Green[tick::kLabel5], "");
+}
+
+TEST(LyricTiming, PlacingOnAnEmptyOrMismatchedTimelineIsSafe) {
+  Timeline empty;
+  empty.cursor = 4;
+  EXPECT_FALSE(tick::PlaceLyrics(empty.times, empty.texts, empty.cursor, 3).Update);
+  Timeline t;
+  t.times = {"1", "2", "3"};
+  t.texts = {"x"};
+  t.cursor = -7;
+  tick::TLyricFrame f = tick::PlaceLyrics(t.times, t.texts, t.cursor, 5);
+  EXPECT_EQ(f.ReachedText, "x");
+  EXPECT_EQ(t.cursor, 1);
+  EXPECT_EQ(f.Green[tick::kLabel5], "");
 }
 
 TEST(PlaySequence, NextPreviousAndRange) {

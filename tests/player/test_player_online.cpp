@@ -99,4 +99,20 @@ TEST_F(PlayerOnline, AShutdownDropsALookupOnItsWay) {
   EXPECT_EQ(Fake().LiveStreams(), 0);
 }
 
+TEST_F(PlayerOnline, AnOnlineSongKeepsItsLyricOffsetByTitleAndSinger) {
+  // The same title and singer under another site number is the same song.
+  player->Rows().AppendAll({{"One", "Site", 1, ""}, {"One", "Site", 2, ""}, {"One", "", 3, ""}});
+  auto playRow = [&](int row, int id) {
+    player->PlayRow(row);
+    ASSERT_TRUE(WaitFor([&] { return std::string(Fake().LastOpened()) == Stream(id); }));
+    ASSERT_TRUE(WaitFor([&] { return !player->SongLoading(); }));
+  };
+  playRow(0, 1);
+  player->LyricsEarlier();
+  playRow(2, 3);
+  EXPECT_EQ(player->LyricOffsetMs(), 0);
+  playRow(1, 2);
+  EXPECT_EQ(player->LyricOffsetMs(), 500);
+}
+
 }  // namespace
