@@ -19,6 +19,12 @@ TKeyCommand KeyCommand(int key, Qt::KeyboardModifiers modifiers, bool typingInSe
       return TKeyCommand::VolumeUp;
     case Qt::Key_Down:
       return TKeyCommand::VolumeDown;
+    case Qt::Key_BracketLeft:
+      return TKeyCommand::LyricsEarlier;
+    case Qt::Key_BracketRight:
+      return TKeyCommand::LyricsLater;
+    case Qt::Key_Backslash:
+      return TKeyCommand::LyricTimingReset;
     default:
       return TKeyCommand::None;
   }

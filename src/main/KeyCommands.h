@@ -19,6 +19,9 @@ enum class TKeyCommand {
   VolumeDown,
   FocusSearch,  // the cursor into the search box
   LeaveSearch,  // out of the search box, back to the window
+  LyricsEarlier,     // [  the lyrics 0.5 s earlier
+  LyricsLater,       // ]  the lyrics 0.5 s later
+  LyricTimingReset,  // \  the lyrics at the file's own timing
 };
 
 // How far one press of Left or Right seeks, and Up or Down changes the volume.

@@ -21,6 +21,7 @@ inline constexpr const char* kHintPause = "暂停（空格键）";
 inline constexpr const char* kHintProgress = "单击或拖动跳到此处，←/→键后退/前进5秒";
 inline constexpr const char* kHintVolume = "音量，↑/↓键增减5";
 inline constexpr const char* kHintSearch = "输入关键字搜索（Ctrl+F）";
+inline constexpr const char* kHintLyrics = "右键调整歌词时间：[键提前0.5秒，]键延后0.5秒，\\键复原";
 
 // A UTF-8 source literal for a widget.
 inline QString Text(const char* utf8) {

@@ -54,6 +54,15 @@ bool TForm1::FormKeyDown(QObject* receiver, QKeyEvent* event) {
       Guarded([this, step] { player_->SetVolume(player_->Volume() + step); });
       break;
     }
+    case TKeyCommand::LyricsEarlier:
+      Guarded([this] { player_->LyricsEarlier(); });
+      break;
+    case TKeyCommand::LyricsLater:
+      Guarded([this] { player_->LyricsLater(); });
+      break;
+    case TKeyCommand::LyricTimingReset:
+      Guarded([this] { player_->ResetLyricTiming(); });
+      break;
     case TKeyCommand::FocusSearch:
       spSkinEdit1->setFocus(Qt::ShortcutFocusReason);
       break;

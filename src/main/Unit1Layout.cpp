@@ -252,6 +252,12 @@ void TForm1::BuildMenus() {
   N28 = MakeItem(spSkinPopupMenu5, "N28", ui::Text("歌词提前0.5秒"));
   N29 = MakeItem(spSkinPopupMenu5, "N29", ui::Text("歌词延后0.5秒"));
   N30 = MakeItem(spSkinPopupMenu5, "N30", ui::Text("歌词时间复原"));
+  // The keys that run them anywhere in the window, shown beside the captions.
+  N28->setShortcut(QKeySequence(Qt::Key_BracketLeft));
+  N29->setShortcut(QKeySequence(Qt::Key_BracketRight));
+  N30->setShortcut(QKeySequence(Qt::Key_Backslash));
+  for (QAction* item : {N28, N29, N30}) item->setShortcutContext(Qt::WidgetShortcut);
+  spSkinTabSheet3->setToolTip(ui::Text(ui::kHintLyrics));
   spSkinTabSheet3->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(spSkinTabSheet3, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { spSkinPopupMenu5->popup(spSkinTabSheet3->mapToGlobal(at)); });

@@ -73,6 +73,20 @@ TEST_F(PlayerSeek, TheLyricLinesShowTheNewPositionAtOnce) {
   EXPECT_EQ(player->LyricLine(), "");
 }
 
+// A song whose lyrics were moved a second later: a seek places the lines by
+// the moved timing, as the tick does.
+TEST_F(PlayerSeek, ASeekPlacesTheLinesByTheSongsLyricTiming) {
+  ASSERT_NO_FATAL_FAILURE(PlayWithLyrics(2));
+  player->LyricsLater();
+  player->LyricsLater();
+  ASSERT_EQ(player->LyricOffsetMs(), -1000);
+  frames.clear();
+  player->Seek(6 * kSecondUs + 200000);
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].ReachedText, "five");
+  EXPECT_EQ(frames[0].Green[tick::kLabel5], "six");
+}
+
 // After the last line was reached the tick leaves the lines alone; a seek
 // back still brings them back to the new place.
 TEST_F(PlayerSeek, ASeekBackFromPastTheLastLineMovesTheLines) {

@@ -33,6 +33,11 @@ TEST(KeyCommands, EachKeyNamesItsCommandAndTypingKeepsThemAll) {
       {Qt::Key_Left, Qt::KeypadModifier, false, TKeyCommand::SeekBack},
       {Qt::Key_F, Qt::ControlModifier, false, TKeyCommand::FocusSearch},
       {Qt::Key_F, Qt::ControlModifier | Qt::KeypadModifier, false, TKeyCommand::FocusSearch},
+      {Qt::Key_BracketLeft, Qt::NoModifier, false, TKeyCommand::LyricsEarlier},
+      {Qt::Key_BracketRight, Qt::NoModifier, false, TKeyCommand::LyricsLater},
+      {Qt::Key_Backslash, Qt::NoModifier, false, TKeyCommand::LyricTimingReset},
+      {Qt::Key_BracketRight, Qt::ControlModifier, false, TKeyCommand::None},
+      {Qt::Key_BracketLeft, Qt::NoModifier, true, TKeyCommand::None},
       // Other modifiers and other keys are not ours.
       {Qt::Key_F, Qt::NoModifier, false, TKeyCommand::None},
       {Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, false, TKeyCommand::None},

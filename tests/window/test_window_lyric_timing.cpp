@@ -65,6 +65,21 @@ TEST_F(WindowLyricTiming, TheMenuMovesTheLinesAndTheSongKeepsItsTiming) {
   EXPECT_EQ(ReadBytes(song.parent_path() / "timed.lrc"),
             G("[00:01.00]一\r\n[00:05.00]五\r\n[00:09.00]九\r\n"));
 
+  // The keys [, \ and ] run the same commands wherever the focus is.
+  auto key = [&](Qt::Key k) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &Form();
+    QTest::keyClick(target, k);
+  };
+  key(Qt::Key_BracketLeft);
+  EXPECT_EQ(Player().LyricOffsetMs(), -1500);
+  key(Qt::Key_Backslash);
+  EXPECT_EQ(Player().LyricOffsetMs(), 0);
+  EXPECT_EQ(Red(), QString::fromUtf8("一"));
+  key(Qt::Key_BracketRight);
+  key(Qt::Key_BracketRight);
+  EXPECT_EQ(Player().LyricOffsetMs(), -1000);
+  EXPECT_EQ(Red(), "");
+
   // Hidden in the tray, the same command does the same.
   Form().hide();
   Item("N30")->trigger();
