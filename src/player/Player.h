@@ -34,9 +34,10 @@ class QTimer;
 class TJobLane;
 struct TSongLookup;
 
-// The song shown last: what the caption and the media bus name.
+// The song shown last: what the caption and the media bus name. For an
+// internet radio that announces what it plays, the song it announced.
 struct TSongInfo {
-  uint64_t Track = 0;  // counts the songs shown; 0 before the first
+  uint64_t Track = 0;  // counts the songs shown (each announced one too); 0 before the first
   std::string Title;   // trimmed, local code page
   std::string Singer;  // trimmed, may be empty
 };
@@ -130,8 +131,8 @@ class TPlayer : public QObject {
   // Starts an empty list in `fileName`, written before the rows go.
   void NewList(const std::string& fileName);
 
-  // The tick (every 200 ms, from the window): reads the stream, moves the
-  // lyric cursor, and announces what changed.
+  // The tick (every 200 ms, from the window): reads the stream, follows the
+  // title a radio announces, moves the lyric cursor, and announces what changed.
   TTickInfo Tick();
 
   // The window closes: the sound stops, no lookup delivers, nothing starts.
@@ -140,6 +141,10 @@ class TPlayer : public QObject {
  signals:
   // A song's title and singer are shown: emitted before its stream opens.
   void SongStarted(const TSongInfo& song);
+  // The stream that plays announced another song (an internet radio's
+  // title), or stopped announcing one: the shown song is now `song`. The
+  // playlist row keeps its own title.
+  void SongTitleChanged(const TSongInfo& song);
   // The engine's state of the current stream changed (BASS_ACTIVE_*).
   void StateChanged(DWORD engineState);
   void VolumeChanged(int volume);
@@ -166,6 +171,7 @@ class TPlayer : public QObject {
   DWORD AdoptStream(HSTREAM stream);
   void PlayFound(const std::string& title, const std::string& singer, TSongLookup& found);
   void ShowSong(const std::string& title, const std::string& singer);
+  void FollowStreamTitle();
   void OpenedOrSkip(DWORD played);
   void UserCommand();
   void SetCurrent(int index);
@@ -178,6 +184,11 @@ class TPlayer : public QObject {
   TRuleSet rules_;
   TLyricTimeline lyrics_;
   TSongInfo song_;
+  // The song as the play command named it, shown again when a radio
+  // announces an empty title; and the radio's packet seen last.
+  std::string rowTitle_;
+  std::string rowSinger_;
+  std::string streamMeta_;
   playseq::TAdvanceGuard advanceGuard_;
   std::string playlistFile_;
   HSTREAM stream_ = 0;

@@ -148,6 +148,87 @@ TEST_F(AudioUrl, FreeingAStalledStreamDoesNotWaitForTheServer) {
   EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
 }
 
+std::string Tags(HSTREAM h) {
+  const char* text = BASS_ChannelGetTags(h, BASS_TAG_META);
+  return text != nullptr ? text : "(none)";
+}
+
+// A radio that sends metadata: the engine reports the first packet it sent
+// (without its control character), then the second once it has come. The
+// server holds the second back until the first has been seen.
+TEST_F(AudioUrl, ARadiosMetadataIsReportedAsItChanges) {
+  const std::string audio =
+      testsupport::ReadFile(Tone("radio.mp3", Spec(4.0, 44100, 2, "-b:a 128k")));
+  const std::string first = "StreamTitle='First \x01Singer - Song; it's one';StreamUrl='';";
+  const std::string second = "StreamTitle='Second Singer - Another';";
+  const size_t interval = 8192;
+  std::vector<size_t> blocks;
+  const std::string body =
+      testsupport::IcyBody(audio, interval, {{1, first}, {4, second}}, &blocks);
+  const size_t stallAt = blocks[3];
+  Gate gate;
+  testsupport::LoopbackServer srv;
+  OpenOnExit release{gate};
+  srv.server().Get("/radio", [&](const httplib::Request& req, httplib::Response& res) {
+    // Only a client that asks for metadata gets it.
+    EXPECT_EQ(req.get_header_value("Icy-MetaData"), "1");
+    res.set_header("icy-metaint", std::to_string(interval));
+    res.set_chunked_content_provider(
+        "audio/mpeg", [&body, stallAt, &gate](size_t offset, httplib::DataSink& sink) {
+          if (offset >= body.size()) {
+            sink.done();
+            return true;
+          }
+          if (offset == stallAt) gate.Wait();
+          size_t end = std::min(body.size(), offset + 4096);
+          if (offset < stallAt) end = std::min(end, stallAt);
+          return sink.write(body.data() + offset, end - offset);
+        });
+  });
+  srv.Start();
+
+  HSTREAM h = OpenUrl(srv.url("/radio"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  SyncRecorder rec;
+  rec.Arm(h);
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  const std::string firstSeen = "StreamTitle='First Singer - Song; it's one';StreamUrl='';";
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == firstSeen; })) << Tags(h);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META + 1), nullptr);  // another type
+  gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == second; })) << Tags(h);
+  // The metadata was taken out of the sound: all four seconds play, no more.
+  ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+  EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLength(h, 0)), 4 * kBytesPerSecond, 1152 * 4);
+  EXPECT_EQ(Tags(h), second);
+  BASS_StreamFree(h);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+}
+
+// Streams without metadata report none: an address whose server sends none,
+// a local file, no stream at all.
+TEST_F(AudioUrl, StreamsWithoutMetadataReportNone) {
+  const std::string body = testsupport::ReadFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  Gate gate;
+  testsupport::LoopbackServer srv;
+  OpenOnExit release{gate};
+  ServeLive(srv.server(), "/live", body, body.size(), gate);
+  srv.Start();
+  HSTREAM h = OpenUrl(srv.url("/live"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > 0; }));
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+  gate.Open();
+  BASS_StreamFree(h);
+
+  HSTREAM file = OpenFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  ASSERT_NE(file, 0u) << BASS_ErrorText();
+  EXPECT_EQ(BASS_ChannelGetTags(file, BASS_TAG_META), nullptr);
+  BASS_StreamFree(file);
+  EXPECT_EQ(BASS_ChannelGetTags(0, BASS_TAG_META), nullptr);
+}
+
 TEST_F(AudioUrl, AddressesThatCannotPlayReturnZero) {
   std::string noise(64 * 1024, '\0');
   std::mt19937 rng(7);

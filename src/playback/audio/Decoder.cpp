@@ -157,6 +157,11 @@ struct Decoder::Impl {
   bool done = false;
   int errorsInARow = 0;
 
+  // The metadata packet as the http protocol holds it, and the text made of it.
+  std::string metaRaw;
+  std::string meta;
+  bool metaNew = false;
+
   ~Impl() { av_channel_layout_uninit(&swrLayout); }
 
   static int Interrupt(void* opaque) {
@@ -172,10 +177,30 @@ struct Decoder::Impl {
     deadlineNs.store(network ? NowNs() + std::chrono::nanoseconds(wait).count() : 0);
   }
 
+  void ReadMeta();
   bool MakeResampler(const AVFrame* f);
   void Convert(const AVFrame* f, std::vector<uint8_t>& out);
   void FlushResampler(std::vector<uint8_t>& out);
 };
+
+// The http protocol strips the metadata out of a radio stream and keeps the
+// latest packet; looking it up copies a few bytes and never waits.
+void Decoder::Impl::ReadMeta() {
+  if (!network || !format || format->pb == nullptr) return;
+  uint8_t* value = nullptr;
+  if (av_opt_get(format->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &value) < 0) return;
+  std::string_view raw = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+  if (raw != metaRaw) {
+    metaRaw = raw;
+    meta.clear();
+    for (char c : raw.substr(0, kMaxMetaBytes)) {
+      auto b = static_cast<unsigned char>(c);
+      if (b >= 0x20 && b != 0x7F) meta += c;
+    }
+    metaNew = true;
+  }
+  av_free(value);
+}
 
 bool Decoder::Impl::MakeResampler(const AVFrame* f) {
   swr.reset();
@@ -281,6 +306,8 @@ std::unique_ptr<Decoder> Decoder::Open(const Source& source, const std::atomic<b
               0);
   av_dict_set(&options.dict, "format_whitelist", DemuxerWhitelist(source.kind).c_str(), 0);
   if (impl->network) {
+    // Radio stations then send the title of what plays between the sound.
+    av_dict_set(&options.dict, "icy", "1", 0);
     // Probing must not wait for megabytes or seconds of a live stream: an MP3
     // without timestamps would otherwise be read for 50 frames.
     av_dict_set(&options.dict, "probesize", "1048576", 0);
@@ -373,6 +400,7 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
       continue;
     }
     rc = av_read_frame(s.format.get(), s.packet.get());
+    s.ReadMeta();
     if (rc < 0) {
       // The end of the input, a broken connection or a cancel: drain the decoder.
       avcodec_send_packet(s.codec.get(), nullptr);
@@ -385,6 +413,13 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
     }
     av_packet_unref(s.packet.get());
   }
+}
+
+bool Decoder::TakeMeta(std::string* text) {
+  if (!impl_->metaNew) return false;
+  impl_->metaNew = false;
+  *text = impl_->meta;
+  return true;
 }
 
 }  // namespace lyrano::audio

@@ -97,6 +97,14 @@ BOOL GetVolume(DWORD handle, float* volume) {
   return 1;
 }
 
+const char* Meta(DWORD handle) {
+  thread_local std::string copy;
+  auto stream = Engine::Get().Find(handle);
+  if (!stream) return nullptr;
+  copy = stream->Meta();
+  return copy.empty() ? nullptr : copy.c_str();
+}
+
 HSYNC SetSync(DWORD handle, DWORD type, SYNCPROC proc, void* user) {
   return Engine::Get().SetSync(handle, type, proc, user);
 }
@@ -109,9 +117,9 @@ const char* ErrorText() {
   return gLastError.c_str();
 }
 
-constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,     Exists,   Play,
-                             Pause,   Stop,       State,     Length,   Position, SetVolume,
-                             SetSync, RemoveSync, ErrorText, GetVolume};
+constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,      Exists,   Play,
+                             Pause,   Stop,       State,     Length,    Position, SetVolume,
+                             SetSync, RemoveSync, ErrorText, GetVolume, Meta};
 
 }  // namespace
 }  // namespace lyrano::audio

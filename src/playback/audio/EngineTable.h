@@ -14,7 +14,7 @@
 namespace lyrano::audio {
 
 // Raised whenever an entry is added, removed or changes its meaning.
-constexpr uint32_t kEngineTableVersion = 2;  // 2: GetVolume
+constexpr uint32_t kEngineTableVersion = 3;  // 2: GetVolume, 3: Meta
 constexpr char kEngineModuleFile[] = "lyrano-audio.so";
 constexpr char kEngineEntry[] = "lyrano_audio_engine";
 // Decoded 44100 Hz 16-bit stereo PCM.
@@ -46,6 +46,10 @@ struct EngineTable {
 
   // The volume last set on the stream (1.0 until set); false for a bad handle.
   BOOL (*GetVolume)(DWORD handle, float* volume);
+
+  // The stream's latest metadata packet, copied for the calling thread and
+  // valid until its next call; null when there is none or for a bad handle.
+  const char* (*Meta)(DWORD handle);
 };
 
 }  // namespace lyrano::audio

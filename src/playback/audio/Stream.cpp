@@ -33,6 +33,10 @@ bool Stream::StartDecoding(std::string* error) {
   } else {
     containerLengthKnown_.store(false);
   }
+  {
+    std::lock_guard lock(metaMutex_);
+    meta_.clear();
+  }
   stop_.store(false);
   thread_ = std::thread(&Stream::DecodeLoop, this);
   const size_t prebuffer = PrebufferBytes(source_.kind);
@@ -55,13 +59,19 @@ void Stream::StopDecoding() {
 
 void Stream::DecodeLoop() {
   std::vector<uint8_t> pending;
+  std::string meta;
   size_t offset = 0;
   auto stopping = [this] { return stop_.load(std::memory_order_relaxed); };
   while (!stopping()) {
     if (offset == pending.size()) {
       pending.clear();
       offset = 0;
-      if (decoder_->Read(pending) == Decoder::Status::End) break;
+      Decoder::Status status = decoder_->Read(pending);
+      if (decoder_->TakeMeta(&meta)) {
+        std::lock_guard lock(metaMutex_);
+        meta_.swap(meta);
+      }
+      if (status == Decoder::Status::End) break;
       continue;
     }
     offset += channel_.ring.Write(pending.data() + offset, pending.size() - offset);
@@ -80,6 +90,11 @@ void Stream::DecodeLoop() {
 std::optional<uint64_t> Stream::Length() const {
   if (!containerLengthKnown_.load()) return std::nullopt;
   return containerLength_.load();
+}
+
+std::string Stream::Meta() const {
+  std::lock_guard lock(metaMutex_);
+  return meta_;
 }
 
 bool Stream::Play(bool restart) {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -26,6 +27,7 @@ struct TStream {
   QWORD Position = 0;
   bool Ended = false;
   float Volume = 1.0f;
+  std::optional<std::string> Meta;
   std::map<HSYNC, TSync> Syncs;
 };
 
@@ -157,6 +159,15 @@ const char* ErrorText() {
   return gError.c_str();
 }
 
+const char* Meta(DWORD handle) {
+  thread_local std::string copy;
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  if (!s || !s->Meta) return nullptr;
+  copy = *s->Meta;
+  return copy.c_str();
+}
+
 const lyrano::audio::EngineTable kEngine = {Init,
                                             [](const char* name) { return Open(name); },
                                             [](const char* url) { return Open(url); },
@@ -172,7 +183,8 @@ const lyrano::audio::EngineTable kEngine = {Init,
                                             SetSync,
                                             RemoveSync,
                                             ErrorText,
-                                            GetVolume};
+                                            GetVolume,
+                                            Meta};
 
 // --- control ---------------------------------------------------------------
 
@@ -239,8 +251,19 @@ float Volume(HSTREAM handle) {
   return s ? s->Volume : -1.0f;
 }
 
-const fakeengine::TControl kControl = {Behave,     Reset, End,         Stall, SetPosition,
-                                       LastOpened, Opens, LiveStreams, Volume};
+void SetMeta(HSTREAM handle, const char* packet) {
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  if (!s) return;
+  if (packet != nullptr) {
+    s->Meta = packet;
+  } else {
+    s->Meta.reset();
+  }
+}
+
+const fakeengine::TControl kControl = {Behave,     Reset, End,         Stall,  SetPosition,
+                                       LastOpened, Opens, LiveStreams, Volume, SetMeta};
 
 }  // namespace
 
