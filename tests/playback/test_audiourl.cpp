@@ -51,10 +51,15 @@ struct OpenOnExit {
 };
 
 // Serves `body` chunked (no length, not seekable, like a radio), pausing at
-// `stallAt` until `gate` opens.
+// `stallAt` until `gate` opens. With an `icyInterval`, a client that asks for
+// metadata is told that the body holds a metadata block after every
+// `icyInterval` bytes of sound (see testsupport::IcyBody).
 void ServeLive(httplib::Server& server, const std::string& path, const std::string& body,
-               size_t stallAt, Gate& gate) {
-  server.Get(path, [&body, stallAt, &gate](const httplib::Request&, httplib::Response& res) {
+               size_t stallAt, Gate& gate, size_t icyInterval = 0) {
+  server.Get(path, [&body, stallAt, &gate, icyInterval](const httplib::Request& req,
+                                                        httplib::Response& res) {
+    if (icyInterval != 0 && req.get_header_value("Icy-MetaData") == "1")
+      res.set_header("icy-metaint", std::to_string(icyInterval));
     res.set_chunked_content_provider(
         "audio/mpeg", [&body, stallAt, &gate](size_t offset, httplib::DataSink& sink) {
           if (offset >= body.size()) {
@@ -169,22 +174,8 @@ TEST_F(AudioUrl, ARadiosMetadataIsReportedAsItChanges) {
   Gate gate;
   testsupport::LoopbackServer srv;
   OpenOnExit release{gate};
-  srv.server().Get("/radio", [&](const httplib::Request& req, httplib::Response& res) {
-    // Only a client that asks for metadata gets it.
-    EXPECT_EQ(req.get_header_value("Icy-MetaData"), "1");
-    res.set_header("icy-metaint", std::to_string(interval));
-    res.set_chunked_content_provider(
-        "audio/mpeg", [&body, stallAt, &gate](size_t offset, httplib::DataSink& sink) {
-          if (offset >= body.size()) {
-            sink.done();
-            return true;
-          }
-          if (offset == stallAt) gate.Wait();
-          size_t end = std::min(body.size(), offset + 4096);
-          if (offset < stallAt) end = std::min(end, stallAt);
-          return sink.write(body.data() + offset, end - offset);
-        });
-  });
+  // Only a client that asks for metadata gets it.
+  ServeLive(srv.server(), "/radio", body, stallAt, gate, interval);
   srv.Start();
 
   HSTREAM h = OpenUrl(srv.url("/radio"));

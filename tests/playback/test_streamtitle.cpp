@@ -33,6 +33,8 @@ TEST(StreamTitle, FieldOfPacketsAsServersSendThem) {
       {"StreamTitle='Padded';\0\0\0\0\0"s, "Padded"},
       {"StreamTitle='x'; StreamUrl='y';", "x"},
       {"streamtitle='lower';", "lower"},
+      {"STREAMTITLE='upper';", "upper"},
+      {"StreamTitle='x';A='y';", "x"},
       // Without the final semicolon, without quotes, cut off.
       {"StreamTitle='Ends with quote'", "Ends with quote"},
       {"StreamTitle=bare;StreamUrl='';", "bare"},
@@ -48,6 +50,23 @@ TEST(StreamTitle, FieldOfPacketsAsServersSendThem) {
   for (const Row& row : rows) EXPECT_EQ(streamtitle::FieldOf(row.packet), row.field) << row.packet;
 }
 
+// A packet is read up to its end and not a byte further, whatever follows it
+// in memory.
+TEST(StreamTitle, NothingBeyondThePacketIsRead) {
+  struct Row {
+    std::string memory;  // the packet and one byte after it
+    std::string field;
+  };
+  const Row rows[] = {
+      {"StreamTitle='Ends with quote'X", "Ends with quote"},
+      {"StreamTitle='a';b='", "a';b="},
+  };
+  for (const Row& row : rows) {
+    std::string_view packet(row.memory.data(), row.memory.size() - 1);
+    EXPECT_EQ(streamtitle::FieldOf(packet), row.field) << packet;
+  }
+}
+
 TEST(StreamTitle, TextOfAnyOfThreeEncodingsBecomesLocalText) {
   // UTF-8, the local code page's own bytes, and Latin-1 where neither fits.
   EXPECT_EQ(streamtitle::ToAnsi("周杰伦 - 稻香"), G("周杰伦 - 稻香"));
@@ -61,6 +80,7 @@ TEST(StreamTitle, TextOfAnyOfThreeEncodingsBecomesLocalText) {
   // Control characters of every kind go; blanks at the ends too.
   EXPECT_EQ(streamtitle::ToAnsi("  A\001B\177\tC\r\n "), "ABC");
   EXPECT_EQ(streamtitle::ToAnsi("A\302\205B"), "AB");  // U+0085 in UTF-8
+  EXPECT_EQ(streamtitle::ToAnsi("A\302\205"), "A");
   EXPECT_EQ(streamtitle::ToAnsi("X\x85"), "X");
   EXPECT_EQ(streamtitle::ToAnsi(""), "");
 }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Catalogue.h"
@@ -298,6 +300,8 @@ AudioCache& Audio() {
 // block after every kRadioMetaInterval bytes of sound; the first block of each
 // song names it ("singer - title", UTF-8), the others are empty ("no change").
 constexpr size_t kRadioMetaInterval = 16000;
+constexpr double kRadioHeadStart = 64 * 1024;
+constexpr double kRadioBytesPerSecond = 12000 * 1.1;
 
 class Radio {
  public:
@@ -451,14 +455,25 @@ void RegisterRoutes(httplib::Server& server) {
     if (radio->Empty()) return NotFound(res);
     res.set_header("icy-name", "Lyrano demo radio");
     if (metadata) res.set_header("icy-metaint", std::to_string(kRadioMetaInterval));
-    res.set_chunked_content_provider("audio/mpeg", [radio](size_t, httplib::DataSink& sink) {
-      const std::string piece = radio->Next();
-      if (piece.empty()) {
-        sink.done();
-        return true;
-      }
-      return sink.write(piece.data(), piece.size());
-    });
+    const auto start = std::chrono::steady_clock::now();
+    res.set_chunked_content_provider(
+        "audio/mpeg", [radio, start](size_t sent, httplib::DataSink& sink) {
+          // As fast as the songs play (96 kbit/s, a little more), after a head
+          // start the player buffers at once, like a station's own server.
+          const double seconds =
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+          const double allowed = kRadioHeadStart + kRadioBytesPerSecond * seconds;
+          if (static_cast<double>(sent) > allowed) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(
+                std::min(0.25, (static_cast<double>(sent) - allowed) / kRadioBytesPerSecond)));
+          }
+          const std::string piece = radio->Next();
+          if (piece.empty()) {
+            sink.done();
+            return true;
+          }
+          return sink.write(piece.data(), piece.size());
+        });
   });
   server.Get(R"(/audio/go/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     const Song* song = FindSong(PathId(req, 1));
