@@ -220,6 +220,35 @@ TEST_F(AudioUrl, StreamsWithoutMetadataReportNone) {
   EXPECT_EQ(BASS_ChannelGetTags(0, BASS_TAG_META), nullptr);
 }
 
+// A restart is a new connection: what the one before announced is gone.
+TEST_F(AudioUrl, ARestartForgetsThePreviousConnectionsMetadata) {
+  const std::string audio =
+      testsupport::ReadFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  const std::string body = testsupport::IcyBody(audio, 4096, {{1, "StreamTitle='Once';"}});
+  std::atomic<int> requests{0};
+  testsupport::LoopbackServer srv;
+  srv.server().Get("/once", [&](const httplib::Request& req, httplib::Response& res) {
+    if (requests++ == 0 && req.get_header_value("Icy-MetaData") == "1") {
+      res.set_header("icy-metaint", "4096");
+      res.set_content(body, "audio/mpeg");
+    } else {
+      res.set_content(audio, "audio/mpeg");
+    }
+  });
+  srv.Start();
+  HSTREAM h = OpenUrl(srv.url("/once"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  SyncRecorder rec;
+  rec.Arm(h);
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == "StreamTitle='Once';"; })) << Tags(h);
+  ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+  ASSERT_EQ(BASS_ChannelPlay(h, 1), 1);
+  EXPECT_EQ(requests.load(), 2);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+  BASS_StreamFree(h);
+}
+
 TEST_F(AudioUrl, AddressesThatCannotPlayReturnZero) {
   std::string noise(64 * 1024, '\0');
   std::mt19937 rng(7);

@@ -35,6 +35,9 @@ struct PacketFreer {
 struct FrameFreer {
   void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
+struct AvFreer {
+  void operator()(void* p) const { av_free(p); }
+};
 struct DictFreer {
   AVDictionary* dict = nullptr;
   ~DictFreer() { av_dict_free(&dict); }
@@ -189,6 +192,7 @@ void Decoder::Impl::ReadMeta() {
   if (!network || !format || format->pb == nullptr) return;
   uint8_t* value = nullptr;
   if (av_opt_get(format->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &value) < 0) return;
+  std::unique_ptr<uint8_t, AvFreer> owned(value);
   std::string_view raw = value != nullptr ? reinterpret_cast<const char*>(value) : "";
   if (raw != metaRaw) {
     metaRaw = raw;
@@ -199,7 +203,6 @@ void Decoder::Impl::ReadMeta() {
     }
     metaNew = true;
   }
-  av_free(value);
 }
 
 bool Decoder::Impl::MakeResampler(const AVFrame* f) {
