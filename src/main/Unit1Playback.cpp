@@ -27,6 +27,7 @@ void TForm1::FollowPlayer() {
   TPlayer* p = player_;
   connect(p, &TPlayer::StateChanged, this, [this](DWORD state) { ShowState(state); });
   connect(p, &TPlayer::SongStarted, this, [this](const TSongInfo& song) { ShowSong(song); });
+  connect(p, &TPlayer::SongTitleChanged, this, [this](const TSongInfo& song) { ShowSong(song); });
   connect(p, &TPlayer::VolumeChanged, this, [this](int volume) { ShowVolume(volume); });
   connect(p, &TPlayer::ProgressReset, this, [this] { FlatGauge1->SetPosition(0); });
   connect(p, &TPlayer::Seeked, this, [this] { ShowProgress(player_->Progress()); });

@@ -166,6 +166,12 @@ BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync) {
   return e != nullptr ? e->RemoveSync(handle, sync) : 0;
 }
 
+const char* BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+  if (tags != BASS_TAG_META) return nullptr;
+  const EngineTable* e = Loaded();
+  return e != nullptr && handle != 0 ? e->Meta(handle) : nullptr;
+}
+
 const char* BASS_ErrorText() {
   const EngineTable* e = Loaded();
   if (gEngineHasError && e != nullptr) return e->ErrorText();

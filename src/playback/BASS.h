@@ -35,6 +35,7 @@ constexpr DWORD BASS_SYNC_END = 2;
 constexpr DWORD BASS_SYNC_ONETIME = 0x80000000u;
 constexpr DWORD BASS_ATTRIB_VOL = 2;
 constexpr DWORD BASS_POS_BYTE = 0;
+constexpr DWORD BASS_TAG_META = 5;
 // Returned by length and position queries that cannot be answered.
 constexpr QWORD BASS_ERROR_VALUE = ~QWORD{0};
 
@@ -110,6 +111,17 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC proc, 
 // Once this returns the procedure is not running and will not run. False when
 // the sync is unknown (a one-time sync that already ran included).
 BOOL BASS_ChannelRemoveSync(DWORD handle, HSYNC sync);
+
+// Our addition for internet radio. Tag type BASS_TAG_META only: the latest
+// metadata packet the stream's server sent between the sound, as it came
+// ("StreamTitle='...';StreamUrl='...';", bytes of an undeclared encoding),
+// without control characters and at most 4096 bytes. It changes while the
+// stream plays, some seconds ahead of the sound. Null for a stream without
+// one (a local file, a server that sends none, none yet since the stream
+// started or restarted), an invalid handle or another type. The text is a
+// copy for the calling thread, valid until its next BASS_ChannelGetTags.
+// Never waits for the network.
+const char* BASS_ChannelGetTags(DWORD handle, DWORD tags);
 
 // Why the last failed BASS_Init or stream open on this thread failed, in
 // English; empty after a success. Our addition, for diagnostics.

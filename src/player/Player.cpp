@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -16,6 +17,7 @@
 #include "lyrics/LyricRetrieval.h"
 #include "lyrics/TagLyrics.h"
 #include "online/ResolveSong.h"
+#include "playback/StreamTitle.h"
 #include "player/JobLane.h"
 #include "tags/TitleFromTags.h"
 
@@ -367,8 +369,29 @@ void TPlayer::ShowSong(const std::string& title, const std::string& singer,
   song_.Title = funPub::Trim(title);
   song_.Singer = funPub::Trim(singer);
   songKey_ = LyricSongKey(song_.Title, song_.Singer, path);
+  rowTitle_ = song_.Title;
+  rowSinger_ = song_.Singer;
+  streamMeta_.clear();
   emit SongStarted(song_);
   SetLyricOffset(lyricOffsets_.Get(songKey_));
+}
+
+// A radio's announcement is another song for whoever shows what plays: it
+// gets a track number of its own. A packet without a title changes nothing;
+// an empty title brings back the song as the play command named it.
+void TPlayer::FollowStreamTitle() {
+  const char* meta = BASS_ChannelGetTags(stream_, BASS_TAG_META);
+  std::string packet = meta != nullptr ? meta : "";
+  if (packet == streamMeta_) return;
+  streamMeta_ = std::move(packet);
+  std::optional<streamtitle::TStreamSong> announced = streamtitle::SongOf(streamMeta_);
+  if (!announced) return;
+  if (announced->Title.empty()) *announced = {rowTitle_, rowSinger_};
+  if (announced->Title == song_.Title && announced->Singer == song_.Singer) return;
+  song_.Track++;
+  song_.Title = announced->Title;
+  song_.Singer = announced->Singer;
+  emit SongTitleChanged(song_);
 }
 
 void TPlayer::OpenedOrSkip(DWORD played) {
@@ -421,6 +444,7 @@ void TPlayer::AdvanceTimerFired() {
 TTickInfo TPlayer::Tick() {
   TTickInfo info;
   NoteState();
+  if (stream_ != 0) FollowStreamTitle();
   info.EngineState = lastState_;
   if (info.EngineState != BASS_ACTIVE_PLAYING) return info;
 

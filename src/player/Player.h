@@ -35,9 +35,10 @@ class QTimer;
 class TJobLane;
 struct TSongLookup;
 
-// The song shown last: what the caption and the media bus name.
+// The song shown last: what the caption and the media bus name. For an
+// internet radio that announces what it plays, the song it announced.
 struct TSongInfo {
-  uint64_t Track = 0;  // counts the songs shown; 0 before the first
+  uint64_t Track = 0;  // counts the songs shown (each announced one too); 0 before the first
   std::string Title;   // trimmed, local code page
   std::string Singer;  // trimmed, may be empty
 };
@@ -158,8 +159,8 @@ class TPlayer : public QObject {
   void LyricsLater();             // "歌词延后0.5秒": ShiftLyrics(-kLyricStepMs)
   void ResetLyricTiming();        // "歌词时间复原": back to the lyric file's timing
 
-  // The tick (every 200 ms, from the window): reads the stream, moves the
-  // lyric cursor, and announces what changed.
+  // The tick (every 200 ms, from the window): reads the stream, follows the
+  // title a radio announces, moves the lyric cursor, and announces what changed.
   TTickInfo Tick();
   // Progress and time text of the stream in any play state (the tick fills
   // them only while it plays); empty without a stream.
@@ -171,6 +172,10 @@ class TPlayer : public QObject {
  signals:
   // A song's title and singer are shown: emitted before its stream opens.
   void SongStarted(const TSongInfo& song);
+  // The stream that plays announced another song (an internet radio's
+  // title), or stopped announcing one: the shown song is now `song`. The
+  // playlist row keeps its own title.
+  void SongTitleChanged(const TSongInfo& song);
   // The engine's state of the current stream changed (BASS_ACTIVE_*).
   void StateChanged(DWORD engineState);
   void VolumeChanged(int volume);
@@ -205,6 +210,7 @@ class TPlayer : public QObject {
   void SetLyricOffset(int offsetMs);
   void ApplyLyricOffset(int offsetMs);
   int32_t LyricSecondsAt(double positionSeconds) const;
+  void FollowStreamTitle();
   void OpenedOrSkip(DWORD played);
   void UserCommand();
   void SetCurrent(int index);
@@ -221,6 +227,11 @@ class TPlayer : public QObject {
   TLyricOffsetStore lyricOffsets_;
   std::string songKey_;  // LyricSongKey of the song shown, empty before the first
   int lyricOffsetMs_ = 0;
+  // The song as the play command named it, shown again when a radio
+  // announces an empty title; and the radio's packet seen last.
+  std::string rowTitle_;
+  std::string rowSinger_;
+  std::string streamMeta_;
   playseq::TAdvanceGuard advanceGuard_;
   std::string playlistFile_;
   HSTREAM stream_ = 0;

@@ -223,6 +223,36 @@ TEST_F(Mpris, SeekingFollowsTheLengthAndEverySeekIsAnnounced) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Form().Player().CurrentIndex() == 1; }, 3000));
 }
 
+// An internet radio that announces what it plays: the bus names the song it
+// announced, as a track of its own, and so does the window's caption.
+TEST_F(Mpris, ARadiosAnnouncedSongIsOnTheBus) {
+  const std::string audio = testsupport::ReadFile(Tone("radio.mp3", 20.0, ""));
+  const std::string body =
+      testsupport::IcyBody(audio, 4096, {{1, "StreamTitle='Radio Singer - Radio Song';"}});
+  testsupport::LoopbackServer radio;
+  radio.server().Get("/radio", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_header("icy-metaint", "4096");
+    res.set_content(body, "audio/mpeg");
+  });
+  radio.Start();
+  WritePlaylist({{"Station", "", 0, radio.url("/radio")}});
+  Start();
+  ASSERT_TRUE(WaitReady());
+  StartService();
+  ASSERT_NO_FATAL_FAILURE(StartMonitor());
+
+  Player("Play");
+  ASSERT_TRUE(Playing());
+  EXPECT_TRUE(Saw("'xesam:title': <'Radio Song'>")) << seen;
+  EXPECT_TRUE(Saw("'xesam:artist': <['Radio Singer']>")) << seen;
+  std::string metadata = Get("Metadata");
+  EXPECT_TRUE(Has(metadata, "'xesam:title': <'Radio Song'>")) << metadata;
+  EXPECT_TRUE(Has(metadata, "/org/lyrano/track/2")) << metadata;
+  EXPECT_EQ(Title(), QString("Radio Song"));
+  EXPECT_EQ(Form().Player().Rows().Entry(0).Title, "Station");
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(Mpris, SecondCopyTakesANameOfItsOwn) {
   QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
   ASSERT_TRUE(other.registerService("org.mpris.MediaPlayer2.lyrano"));

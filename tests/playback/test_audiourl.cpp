@@ -51,10 +51,15 @@ struct OpenOnExit {
 };
 
 // Serves `body` chunked (no length, not seekable, like a radio), pausing at
-// `stallAt` until `gate` opens.
+// `stallAt` until `gate` opens. With an `icyInterval`, a client that asks for
+// metadata is told that the body holds a metadata block after every
+// `icyInterval` bytes of sound (see testsupport::IcyBody).
 void ServeLive(httplib::Server& server, const std::string& path, const std::string& body,
-               size_t stallAt, Gate& gate) {
-  server.Get(path, [&body, stallAt, &gate](const httplib::Request&, httplib::Response& res) {
+               size_t stallAt, Gate& gate, size_t icyInterval = 0) {
+  server.Get(path, [&body, stallAt, &gate, icyInterval](const httplib::Request& req,
+                                                        httplib::Response& res) {
+    if (icyInterval != 0 && req.get_header_value("Icy-MetaData") == "1")
+      res.set_header("icy-metaint", std::to_string(icyInterval));
     res.set_chunked_content_provider(
         "audio/mpeg", [&body, stallAt, &gate](size_t offset, httplib::DataSink& sink) {
           if (offset >= body.size()) {
@@ -177,6 +182,102 @@ TEST_F(AudioUrl, FreeingAStalledStreamDoesNotWaitForTheServer) {
   // (a hang here is what the test catches).
   EXPECT_EQ(BASS_StreamFree(h), 1);
   EXPECT_EQ(BASS_ChannelIsActive(h), BASS_ACTIVE_STOPPED);
+}
+
+std::string Tags(HSTREAM h) {
+  const char* text = BASS_ChannelGetTags(h, BASS_TAG_META);
+  return text != nullptr ? text : "(none)";
+}
+
+// A radio that sends metadata: the engine reports the first packet it sent
+// (without its control character), then the second once it has come. The
+// server holds the second back until the first has been seen.
+TEST_F(AudioUrl, ARadiosMetadataIsReportedAsItChanges) {
+  const std::string audio =
+      testsupport::ReadFile(Tone("radio.mp3", Spec(4.0, 44100, 2, "-b:a 128k")));
+  const std::string first = "StreamTitle='First \x01Singer - Song; it's one';StreamUrl='';";
+  const std::string second = "StreamTitle='Second Singer - Another';";
+  const size_t interval = 8192;
+  std::vector<size_t> blocks;
+  const std::string body =
+      testsupport::IcyBody(audio, interval, {{1, first}, {4, second}}, &blocks);
+  const size_t stallAt = blocks[3];
+  Gate gate;
+  testsupport::LoopbackServer srv;
+  OpenOnExit release{gate};
+  // Only a client that asks for metadata gets it.
+  ServeLive(srv.server(), "/radio", body, stallAt, gate, interval);
+  srv.Start();
+
+  HSTREAM h = OpenUrl(srv.url("/radio"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  SyncRecorder rec;
+  rec.Arm(h);
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  const std::string firstSeen = "StreamTitle='First Singer - Song; it's one';StreamUrl='';";
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == firstSeen; })) << Tags(h);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META + 1), nullptr);  // another type
+  gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == second; })) << Tags(h);
+  // The metadata was taken out of the sound: all four seconds play, no more.
+  ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+  EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLength(h, 0)), 4 * kBytesPerSecond, 1152 * 4);
+  EXPECT_EQ(Tags(h), second);
+  BASS_StreamFree(h);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+}
+
+// Streams without metadata report none: an address whose server sends none,
+// a local file, no stream at all.
+TEST_F(AudioUrl, StreamsWithoutMetadataReportNone) {
+  const std::string body = testsupport::ReadFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  Gate gate;
+  testsupport::LoopbackServer srv;
+  OpenOnExit release{gate};
+  ServeLive(srv.server(), "/live", body, body.size(), gate);
+  srv.Start();
+  HSTREAM h = OpenUrl(srv.url("/live"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  ASSERT_TRUE(WaitUntil([&] { return BASS_ChannelGetPosition(h, 0) > 0; }));
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+  gate.Open();
+  BASS_StreamFree(h);
+
+  HSTREAM file = OpenFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  ASSERT_NE(file, 0u) << BASS_ErrorText();
+  EXPECT_EQ(BASS_ChannelGetTags(file, BASS_TAG_META), nullptr);
+  BASS_StreamFree(file);
+  EXPECT_EQ(BASS_ChannelGetTags(0, BASS_TAG_META), nullptr);
+}
+
+// A restart is a new connection: what the one before announced is gone.
+TEST_F(AudioUrl, ARestartForgetsThePreviousConnectionsMetadata) {
+  const std::string audio =
+      testsupport::ReadFile(Tone("net.mp3", Spec(1.0, 44100, 2, "-b:a 128k")));
+  const std::string body = testsupport::IcyBody(audio, 4096, {{1, "StreamTitle='Once';"}});
+  std::atomic<int> requests{0};
+  testsupport::LoopbackServer srv;
+  srv.server().Get("/once", [&](const httplib::Request& req, httplib::Response& res) {
+    if (requests++ == 0 && req.get_header_value("Icy-MetaData") == "1") {
+      res.set_header("icy-metaint", "4096");
+      res.set_content(body, "audio/mpeg");
+    } else {
+      res.set_content(audio, "audio/mpeg");
+    }
+  });
+  srv.Start();
+  HSTREAM h = OpenUrl(srv.url("/once"));
+  ASSERT_NE(h, 0u) << BASS_ErrorText();
+  SyncRecorder rec;
+  rec.Arm(h);
+  ASSERT_EQ(BASS_ChannelPlay(h, 0), 1);
+  ASSERT_TRUE(WaitUntil([&] { return Tags(h) == "StreamTitle='Once';"; })) << Tags(h);
+  ASSERT_TRUE(WaitUntil([&] { return rec.calls > 0; }));
+  ASSERT_EQ(BASS_ChannelPlay(h, 1), 1);
+  EXPECT_EQ(requests.load(), 2);
+  EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr);
+  BASS_StreamFree(h);
 }
 
 TEST_F(AudioUrl, AddressesThatCannotPlayReturnZero) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -41,6 +42,24 @@ std::string ReadFile(const fs::path& path) {
 void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string IcyBody(std::string_view audio, size_t interval,
+                    const std::map<size_t, std::string>& packets,
+                    std::vector<size_t>* blockStarts) {
+  std::string body;
+  size_t n = 1;
+  for (size_t i = 0; i < audio.size(); i += interval, ++n) {
+    body += audio.substr(i, interval);
+    if (blockStarts != nullptr) blockStarts->push_back(body.size());
+    auto it = packets.find(n);
+    std::string packet = it != packets.end() ? it->second : std::string();
+    size_t units = std::min<size_t>((packet.size() + 15) / 16, 255);
+    packet.resize(units * 16, '\0');
+    body += static_cast<char>(units);
+    body += packet;
+  }
+  return body;
 }
 
 LoopbackServer::LoopbackServer() = default;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -59,6 +60,15 @@ class Gate {
 
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+
+// What an internet radio sends when asked for metadata with an interval of
+// `interval` bytes: `audio` with a metadata block after every `interval` bytes
+// of it. The block after interval n (counted from 1) holds packets[n], padded
+// to whole 16 bytes; the others are empty ("no change"). `blockStarts`, when
+// given, receives where each block begins.
+std::string IcyBody(std::string_view audio, size_t interval,
+                    const std::map<size_t, std::string>& packets,
+                    std::vector<size_t>* blockStarts = nullptr);
 
 // An httplib server on 127.0.0.1, port chosen by the system, running on its own
 // thread from construction until destruction. Register handlers on server()

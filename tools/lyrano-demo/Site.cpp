@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Catalogue.h"
 #include "Mp3.h"
@@ -292,6 +295,71 @@ AudioCache& Audio() {
   return cache;
 }
 
+// The demo radio: the MP3 songs one after another, round and round, without
+// end. A listener that asks for metadata ("Icy-MetaData: 1") gets a metadata
+// block after every kRadioMetaInterval bytes of sound; the first block of each
+// song names it ("singer - title", UTF-8), the others are empty ("no change").
+constexpr size_t kRadioMetaInterval = 16000;
+constexpr double kRadioHeadStart = 64 * 1024;
+constexpr double kRadioBytesPerSecond = 12000 * 1.1;
+
+class Radio {
+ public:
+  explicit Radio(bool metadata) : metadata_(metadata) {
+    for (const Song& song : Catalogue())
+      if (song.delivery != Delivery::Wav && song.delivery != Delivery::Broken)
+        songs_.push_back(&song);
+  }
+
+  // The next piece of the stream: up to 4 KB of sound and the metadata block
+  // that falls due after it. Empty when no song can be made.
+  std::string Next() {
+    for (size_t tries = 0; tries <= songs_.size(); ++tries) {
+      const Song& song = *songs_[index_];
+      const auto bytes = Audio().Get(song);
+      if (!bytes || offset_ >= bytes->size()) {
+        index_ = (index_ + 1) % songs_.size();
+        offset_ = 0;
+        announced_ = false;
+        continue;
+      }
+      size_t n = std::min<size_t>(4096, bytes->size() - offset_);
+      if (metadata_) n = std::min(n, kRadioMetaInterval - sinceBlock_);
+      std::string piece = bytes->substr(offset_, n);
+      offset_ += n;
+      sinceBlock_ += n;
+      if (metadata_ && sinceBlock_ == kRadioMetaInterval) {
+        piece += Block(announced_ ? std::string() : Announcement(song));
+        announced_ = true;
+        sinceBlock_ = 0;
+      }
+      return piece;
+    }
+    return {};
+  }
+
+  bool Empty() const { return songs_.empty(); }
+
+ private:
+  static std::string Announcement(const Song& song) {
+    std::string name = *song.singer != '\0' ? std::string(song.singer) + " - " : std::string();
+    return "StreamTitle='" + name + song.title + "';";
+  }
+  // A length byte in units of 16, then the packet padded with NULs.
+  static std::string Block(std::string packet) {
+    const size_t units = std::min<size_t>((packet.size() + 15) / 16, 255);
+    packet.resize(units * 16, '\0');
+    return static_cast<char>(units) + packet;
+  }
+
+  const bool metadata_;
+  std::vector<const Song*> songs_;
+  size_t index_ = 0;
+  size_t offset_ = 0;
+  size_t sinceBlock_ = 0;   // bytes of sound since the last metadata block
+  bool announced_ = false;  // the current song has been named
+};
+
 int PathId(const httplib::Request& req, size_t group) {
   int id = 0;
   const std::string text = req.matches[static_cast<int>(group)];
@@ -380,6 +448,32 @@ void RegisterRoutes(httplib::Server& server) {
       if (offset + n >= bytes->size()) sink.done();
       return true;
     });
+  });
+  server.Get("/radio", [](const httplib::Request& req, httplib::Response& res) {
+    const bool metadata = req.get_header_value("Icy-MetaData") == "1";
+    auto radio = std::make_shared<Radio>(metadata);
+    if (radio->Empty()) return NotFound(res);
+    res.set_header("icy-name", "Lyrano demo radio");
+    if (metadata) res.set_header("icy-metaint", std::to_string(kRadioMetaInterval));
+    const auto start = std::chrono::steady_clock::now();
+    res.set_chunked_content_provider(
+        "audio/mpeg", [radio, start](size_t sent, httplib::DataSink& sink) {
+          // As fast as the songs play (96 kbit/s, a little more), after a head
+          // start the player buffers at once, like a station's own server.
+          const double seconds =
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+          const double allowed = kRadioHeadStart + kRadioBytesPerSecond * seconds;
+          if (static_cast<double>(sent) > allowed) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(
+                std::min(0.25, (static_cast<double>(sent) - allowed) / kRadioBytesPerSecond)));
+          }
+          const std::string piece = radio->Next();
+          if (piece.empty()) {
+            sink.done();
+            return true;
+          }
+          return sink.write(piece.data(), piece.size());
+        });
   });
   server.Get(R"(/audio/go/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     const Song* song = FindSong(PathId(req, 1));

@@ -35,6 +35,9 @@ struct PacketFreer {
 struct FrameFreer {
   void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
+struct AvFreer {
+  void operator()(void* p) const { av_free(p); }
+};
 struct DictFreer {
   AVDictionary* dict = nullptr;
   ~DictFreer() { av_dict_free(&dict); }
@@ -172,6 +175,10 @@ struct Decoder::Impl {
   // Later than the stream's start by the codec's lag for some codecs (WMA),
   // which every frame's timestamp then carries alike.
   int64_t originPts = AV_NOPTS_VALUE;
+  // The metadata packet as the http protocol holds it, and the text made of it.
+  std::string metaRaw;
+  std::string meta;
+  bool metaNew = false;
 
   ~Impl() { av_channel_layout_uninit(&swrLayout); }
 
@@ -188,6 +195,7 @@ struct Decoder::Impl {
     deadlineNs.store(network ? NowNs() + std::chrono::nanoseconds(wait).count() : 0);
   }
 
+  void ReadMeta();
   bool MakeResampler(const AVFrame* f);
   void Convert(const AVFrame* f, std::vector<uint8_t>& out);
   void FlushResampler(std::vector<uint8_t>& out);
@@ -225,6 +233,25 @@ void Decoder::Impl::DropBeforeTarget(std::vector<uint8_t>& out, size_t from) {
       out.begin() + static_cast<std::ptrdiff_t>(from + static_cast<size_t>(drop) * kFrameBytes));
   nextSample += got;
   if (nextSample >= dropUntil) dropping = false;
+}
+
+// The http protocol strips the metadata out of a radio stream and keeps the
+// latest packet; looking it up copies a few bytes and never waits.
+void Decoder::Impl::ReadMeta() {
+  if (!network || !format || format->pb == nullptr) return;
+  uint8_t* value = nullptr;
+  if (av_opt_get(format->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &value) < 0) return;
+  std::unique_ptr<uint8_t, AvFreer> owned(value);
+  std::string_view raw = value != nullptr ? reinterpret_cast<const char*>(value) : "";
+  if (raw != metaRaw) {
+    metaRaw = raw;
+    meta.clear();
+    for (char c : raw.substr(0, kMaxMetaBytes)) {
+      auto b = static_cast<unsigned char>(c);
+      if (b >= 0x20 && b != 0x7F) meta += c;
+    }
+    metaNew = true;
+  }
 }
 
 bool Decoder::Impl::MakeResampler(const AVFrame* f) {
@@ -331,6 +358,8 @@ std::unique_ptr<Decoder> Decoder::Open(const Source& source, const std::atomic<b
               0);
   av_dict_set(&options.dict, "format_whitelist", DemuxerWhitelist(source.kind).c_str(), 0);
   if (impl->network) {
+    // Radio stations then send the title of what plays between the sound.
+    av_dict_set(&options.dict, "icy", "1", 0);
     // Probing must not wait for megabytes or seconds of a live stream: an MP3
     // without timestamps would otherwise be read for 50 frames.
     av_dict_set(&options.dict, "probesize", "1048576", 0);
@@ -429,6 +458,7 @@ Decoder::Status Decoder::Read(std::vector<uint8_t>& out) {
       continue;
     }
     rc = av_read_frame(s.format.get(), s.packet.get());
+    s.ReadMeta();
     if (rc < 0) {
       // The end of the input, a broken connection or a cancel: drain the decoder.
       avcodec_send_packet(s.codec.get(), nullptr);
@@ -465,6 +495,13 @@ bool Decoder::Seek(uint64_t bytes) {
   s.dropping = true;
   s.dropUntil = target;
   s.nextSample = -1;
+  return true;
+}
+
+bool Decoder::TakeMeta(std::string* text) {
+  if (!impl_->metaNew) return false;
+  impl_->metaNew = false;
+  *text = impl_->meta;
   return true;
 }
 

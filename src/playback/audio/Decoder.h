@@ -64,6 +64,13 @@ class Decoder {
   // Length in output bytes from the container's duration; nullopt when unknown.
   std::optional<uint64_t> LengthBytes() const { return length_; }
 
+  // The longest metadata packet kept; a server's packet is at most 4080 bytes.
+  static constexpr size_t kMaxMetaBytes = 4096;
+  // The latest metadata packet of an internet radio stream, as sent
+  // ("StreamTitle='...';") but without control characters and cut to
+  // kMaxMetaBytes. False when no new packet has come since the last call.
+  bool TakeMeta(std::string* text);
+
  private:
   struct Impl;
   explicit Decoder(std::unique_ptr<Impl> impl);

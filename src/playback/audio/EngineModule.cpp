@@ -102,6 +102,14 @@ BOOL SetPosition(DWORD handle, QWORD bytes) {
   return stream && stream->SetPosition(bytes) ? 1 : 0;
 }
 
+const char* Meta(DWORD handle) {
+  thread_local std::string copy;
+  auto stream = Engine::Get().Find(handle);
+  if (!stream) return nullptr;
+  copy = stream->Meta();
+  return copy.empty() ? nullptr : copy.c_str();
+}
+
 HSYNC SetSync(DWORD handle, DWORD type, SYNCPROC proc, void* user) {
   return Engine::Get().SetSync(handle, type, proc, user);
 }
@@ -116,7 +124,7 @@ const char* ErrorText() {
 
 constexpr EngineTable kTable{Init,    OpenFile,   OpenUrl,   Free,      Exists,     Play,
                              Pause,   Stop,       State,     Length,    Position,   SetVolume,
-                             SetSync, RemoveSync, ErrorText, GetVolume, SetPosition};
+                             SetSync, RemoveSync, ErrorText, GetVolume, SetPosition, Meta};
 
 }  // namespace
 }  // namespace lyrano::audio

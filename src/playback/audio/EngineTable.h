@@ -14,7 +14,7 @@
 namespace lyrano::audio {
 
 // Raised whenever an entry is added, removed or changes its meaning.
-constexpr uint32_t kEngineTableVersion = 3;  // 2: GetVolume, 3: SetPosition
+constexpr uint32_t kEngineTableVersion = 4;  // 2: GetVolume, 3: SetPosition, 4: Meta
 constexpr char kEngineModuleFile[] = "lyrano-audio.so";
 constexpr char kEngineEntry[] = "lyrano_audio_engine";
 // Decoded 44100 Hz 16-bit stereo PCM.
@@ -50,6 +50,10 @@ struct EngineTable {
   // Bytes, as BASS_ChannelSetPosition says; false for a bad handle or a
   // stream whose length is unknown.
   BOOL (*SetPosition)(DWORD handle, QWORD bytes);
+
+  // The stream's latest metadata packet, copied for the calling thread and
+  // valid until its next call; null when there is none or for a bad handle.
+  const char* (*Meta)(DWORD handle);
 };
 
 }  // namespace lyrano::audio

@@ -36,6 +36,10 @@ bool Stream::StartDecoding(std::string* error) {
   } else {
     containerLengthKnown_.store(false);
   }
+  {
+    std::lock_guard lock(metaMutex_);
+    meta_.clear();
+  }
   stop_.store(false);
   thread_ = std::thread(&Stream::DecodeLoop, this);
   auto ready = [&] { return channel_.inputEnded.load() || channel_.ring.Readable() >= prebuffer_; };
@@ -57,6 +61,7 @@ void Stream::StopDecoding() {
 
 void Stream::DecodeLoop() {
   std::vector<uint8_t> pending;
+  std::string meta;
   size_t offset = 0;
   bool ended = false;  // the input has nothing more at the current position
   auto stopping = [this] { return stop_.load(std::memory_order_relaxed); };
@@ -81,7 +86,12 @@ void Stream::DecodeLoop() {
     if (offset == pending.size()) {
       pending.clear();
       offset = 0;
-      if (decoder_->Read(pending) == Decoder::Status::End) {
+      Decoder::Status status = decoder_->Read(pending);
+      if (decoder_->TakeMeta(&meta)) {
+        std::lock_guard lock(metaMutex_);
+        meta_.swap(meta);
+      }
+      if (status == Decoder::Status::End) {
         InputEnded();
         ended = true;
       }
@@ -141,6 +151,11 @@ bool Stream::TakeSeek(std::vector<uint8_t>& pending, size_t& offset) {
 std::optional<uint64_t> Stream::Length() const {
   if (!containerLengthKnown_.load()) return std::nullopt;
   return containerLength_.load();
+}
+
+std::string Stream::Meta() const {
+  std::lock_guard lock(metaMutex_);
+  return meta_;
 }
 
 bool Stream::Play(bool restart) {

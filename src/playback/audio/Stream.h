@@ -60,6 +60,9 @@ class Stream {
   uint32_t EndCount() const { return channel_.ends.load(std::memory_order_acquire); }
   // Exact once the input has ended, else the container's figure, if any.
   std::optional<uint64_t> Length() const;
+  // The latest metadata packet of a radio stream; empty when none has come
+  // since the stream (re)started.
+  std::string Meta() const;
 
  private:
   Stream(const Source& source, Output& output);
@@ -97,6 +100,9 @@ class Stream {
   // Written by the decoder thread, read anywhere.
   std::atomic<uint64_t> containerLength_{0};
   std::atomic<bool> containerLengthKnown_{false};
+
+  mutable std::mutex metaMutex_;
+  std::string meta_;  // under metaMutex_
 };
 
 }  // namespace lyrano::audio

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -28,6 +29,7 @@ struct TStream {
   bool Ended = false;
   float Volume = 1.0f;
   int Seeks = 0;
+  std::optional<std::string> Meta;
   std::map<HSYNC, TSync> Syncs;
 };
 
@@ -171,6 +173,15 @@ const char* ErrorText() {
   return gError.c_str();
 }
 
+const char* Meta(DWORD handle) {
+  thread_local std::string copy;
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  if (!s || !s->Meta) return nullptr;
+  copy = *s->Meta;
+  return copy.c_str();
+}
+
 const lyrano::audio::EngineTable kEngine = {Init,
                                             [](const char* name) { return Open(name); },
                                             [](const char* url) { return Open(url); },
@@ -187,7 +198,8 @@ const lyrano::audio::EngineTable kEngine = {Init,
                                             RemoveSync,
                                             ErrorText,
                                             GetVolume,
-                                            SeekTo};
+                                            SeekTo,
+                                            Meta};
 
 // --- control ---------------------------------------------------------------
 
@@ -260,8 +272,19 @@ int Seeks(HSTREAM handle) {
   return s ? s->Seeks : -1;
 }
 
-const fakeengine::TControl kControl = {Behave,     Reset, End,         Stall,  SetPosition,
-                                       LastOpened, Opens, LiveStreams, Volume, Seeks};
+void SetMeta(HSTREAM handle, const char* packet) {
+  std::lock_guard lock(gMutex);
+  TStream* s = Find(handle);
+  if (!s) return;
+  if (packet != nullptr) {
+    s->Meta = packet;
+  } else {
+    s->Meta.reset();
+  }
+}
+
+const fakeengine::TControl kControl = {Behave, Reset,       End,    Stall, SetPosition, LastOpened,
+                                       Opens,  LiveStreams, Volume, Seeks, SetMeta};
 
 }  // namespace
 

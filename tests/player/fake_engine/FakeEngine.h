@@ -36,6 +36,9 @@ struct TControl {
   int (*LiveStreams)();             // opened and not freed
   float (*Volume)(HSTREAM handle);  // -1 for an unknown handle
   int (*Seeks)(HSTREAM handle);     // positions set through the engine; -1 for an unknown handle
+  // What BASS_ChannelGetTags(handle, BASS_TAG_META) answers from now on, as a
+  // radio's metadata packet; null for none (the start).
+  void (*SetMeta)(HSTREAM handle, const char* packet);
 };
 
 }  // namespace fakeengine
