@@ -41,12 +41,18 @@ TEST_F(PlayerStreamTitle, AnnouncementsBecomeTheShownSong) {
   // Another packet that names the same song is no change.
   Announce("StreamTitle='Singer A - Song A';StreamUrl='http://station/';");
   EXPECT_EQ(changes.count(), 0);
+  // The same singer's next song is a change.
+  Announce("StreamTitle='Singer A - Song C';");
+  ASSERT_EQ(changes.count(), 1);
+  changes.clear();
+  EXPECT_EQ(player->Song().Title, "Song C");
+  EXPECT_EQ(player->Song().Track, 3u);
 
   Announce("StreamTitle='Song B';");
   ASSERT_EQ(changes.count(), 1);
   EXPECT_EQ(player->Song().Title, "Song B");
   EXPECT_EQ(player->Song().Singer, "");
-  EXPECT_EQ(player->Song().Track, 3u);
+  EXPECT_EQ(player->Song().Track, 4u);
   // A packet without a title keeps what is shown.
   Announce("StreamUrl='http://station/';");
   EXPECT_EQ(changes.count(), 1);
@@ -57,7 +63,7 @@ TEST_F(PlayerStreamTitle, AnnouncementsBecomeTheShownSong) {
   ASSERT_EQ(changes.count(), 2);
   EXPECT_EQ(player->Song().Title, "Station");
   EXPECT_EQ(player->Song().Singer, "Host");
-  EXPECT_EQ(player->Song().Track, 4u);
+  EXPECT_EQ(player->Song().Track, 5u);
 
   // The playlist row keeps its own title all along.
   EXPECT_EQ(player->Rows().Entry(0).Title, "Station");
@@ -75,9 +81,8 @@ TEST_F(PlayerStreamTitle, ANewSongForgetsThePreviousAnnouncement) {
   ASSERT_EQ(changes.count(), 1);
   player->PlayRow(1);
   EXPECT_EQ(player->Song().Title, "Other");
-  player->Tick();
   EXPECT_EQ(changes.count(), 1);
-  Announce(packet);
+  Announce(packet);  // already at the new stream's first tick
   EXPECT_EQ(changes.count(), 2);
   EXPECT_EQ(player->Song().Title, "Song A");
 }
