@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -15,31 +14,21 @@
 #include "common/funPub.h"
 #include "lyrics/LrcParser.h"
 #include "lyrics/LyricRetrieval.h"
-#include "lyrics/TagLyrics.h"
 #include "online/ResolveSong.h"
-#include "playback/StreamTitle.h"
 #include "player/JobLane.h"
 #include "tags/TitleFromTags.h"
 
 namespace {
 
-// The path with its extension replaced by ".lrc" (appended when it has none).
-std::string LyricFileFor(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ".lrc";
-  return path.substr(0, dot) + ".lrc";
-}
-
 // Decoded PCM, as BASS.h counts positions: 44100 Hz, 16-bit, stereo.
 constexpr int64_t kPcmFrameBytes = 4;
 constexpr int64_t kPcmRate = 44100;
 
-double SecondsOf(HSTREAM h, int64_t bytes) {
+}  // namespace
+
+double TPlayer::SecondsOf(HSTREAM h, int64_t bytes) {
   return bytes >= 0 ? BASS_ChannelBytes2Seconds(h, static_cast<QWORD>(bytes)) : 0;
 }
-
-}  // namespace
 
 // A stream opened off the owner's thread, freed unless the core adopts it: a
 // lookup made stale by a newer command drops its stream with it.
@@ -281,12 +270,7 @@ void TPlayer::Seek(int64_t positionUs) {
     bytes =
         static_cast<QWORD>(std::max<int64_t>(positionUs, 0) * kPcmRate / 1000000 * kPcmFrameBytes);
   if (!BASS_ChannelSetPosition(stream_, bytes, BASS_POS_BYTE)) return;
-  if (lyrics_.HasLyrics) {
-    double seconds = SecondsOf(stream_, static_cast<int64_t>(bytes));
-    tick::TLyricFrame frame =
-        tick::PlaceLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, LyricSecondsAt(seconds));
-    if (frame.Update) emit LyricLineChanged(frame);
-  }
+  PlaceLyricsAt(static_cast<int64_t>(bytes));
   emit Seeked(PositionUs());
 }
 
@@ -322,26 +306,7 @@ bool TPlayer::PlayEntry(const std::string& title, const std::string& singer, int
     return true;
   }
 
-  std::string lrc = LyricFileFor(path);
-  std::error_code ec;
-  if (std::filesystem::exists(cp::AnsiToPath(lrc), ec)) {
-    // A lyric file that cannot be read leaves the song without lyrics.
-    try {
-      if (LoadLyricFile(lyrics_, lrc)) lyrics_.HasLyrics = true;
-    } catch (const lyrano::Error&) {
-      lyrics_.HasLyrics = false;
-    }
-  }
-  // Without a lyric file (or one that could be read), the tag's own lyrics.
-  if (!lyrics_.HasLyrics) {
-    try {
-      lyrics_.HasLyrics = FillFromTagLyrics(lyrics_, ReadTagLyrics(path));
-    } catch (const lyrano::Error&) {
-      lyrics_.HasLyrics = false;
-    }
-    // Still lines name no current line: an earlier song's red line goes.
-    if (lyrics_.HasLyrics && !lyrics_.StillLines.empty()) emit LyricsCleared();
-  }
+  LoadLocalLyrics(path);
   // The window paints the new title and singer before the open blocks.
   ShowSong(title, singer, path);
   if (closing_) return true;
@@ -361,37 +326,6 @@ void TPlayer::PlayFound(const std::string& title, const std::string& singer, TSo
   }
   ShowSong(title, singer, std::string());
   OpenedOrSkip(AdoptStream(found.Stream.Release()));
-}
-
-void TPlayer::ShowSong(const std::string& title, const std::string& singer,
-                       const std::string& path) {
-  song_.Track++;
-  song_.Title = funPub::Trim(title);
-  song_.Singer = funPub::Trim(singer);
-  songKey_ = LyricSongKey(song_.Title, song_.Singer, path);
-  rowTitle_ = song_.Title;
-  rowSinger_ = song_.Singer;
-  streamMeta_.clear();
-  emit SongStarted(song_);
-  SetLyricOffset(lyricOffsets_.Get(songKey_));
-}
-
-// A radio's announcement is another song for whoever shows what plays: it
-// gets a track number of its own. A packet without a title changes nothing;
-// an empty title brings back the song as the play command named it.
-void TPlayer::FollowStreamTitle() {
-  const char* meta = BASS_ChannelGetTags(stream_, BASS_TAG_META);
-  std::string packet = meta != nullptr ? meta : "";
-  if (packet == streamMeta_) return;
-  streamMeta_ = std::move(packet);
-  std::optional<streamtitle::TStreamSong> announced = streamtitle::SongOf(streamMeta_);
-  if (!announced) return;
-  if (announced->Title.empty()) *announced = {rowTitle_, rowSinger_};
-  if (announced->Title == song_.Title && announced->Singer == song_.Singer) return;
-  song_.Track++;
-  song_.Title = announced->Title;
-  song_.Singer = announced->Singer;
-  emit SongTitleChanged(song_);
 }
 
 void TPlayer::OpenedOrSkip(DWORD played) {
@@ -481,56 +415,6 @@ TTickInfo TPlayer::Progress() const {
   double positionSeconds = 0;
   FillProgress(info, &positionSeconds);
   return info;
-}
-
-// --- lyric timing ----------------------------------------------------------
-
-int32_t TPlayer::LyricSecondsAt(double positionSeconds) const {
-  return tick::LyricSecondsAt(positionSeconds, lyrics_.OffsetMs + lyricOffsetMs_);
-}
-
-void TPlayer::SetLyricOffset(int offsetMs) {
-  if (offsetMs == lyricOffsetMs_) return;
-  lyricOffsetMs_ = offsetMs;
-  emit LyricOffsetChanged(offsetMs);
-}
-
-void TPlayer::UseLyricOffsetFile(const std::string& path) {
-  lyricOffsets_.Open(path);
-  if (!songKey_.empty()) SetLyricOffset(lyricOffsets_.Get(songKey_));
-}
-
-void TPlayer::ShiftLyrics(int deltaMs) {
-  int64_t offset = int64_t{lyricOffsetMs_} + deltaMs;
-  ApplyLyricOffset(
-      static_cast<int>(std::clamp<int64_t>(offset, -kMaxLyricOffsetMs, kMaxLyricOffsetMs)));
-}
-
-void TPlayer::LyricsEarlier() {
-  ShiftLyrics(kLyricStepMs);
-}
-
-void TPlayer::LyricsLater() {
-  ShiftLyrics(-kLyricStepMs);
-}
-
-void TPlayer::ResetLyricTiming() {
-  ApplyLyricOffset(0);
-}
-
-void TPlayer::ApplyLyricOffset(int offsetMs) {
-  if (songKey_.empty() || closing_ || offsetMs == lyricOffsetMs_) return;
-  SetLyricOffset(offsetMs);
-  DWORD state = EngineState();
-  if (lyrics_.HasLyrics && (state == BASS_ACTIVE_PLAYING || state == BASS_ACTIVE_PAUSED)) {
-    auto position = static_cast<int64_t>(BASS_ChannelGetPosition(stream_, BASS_POS_BYTE));
-    int32_t played = LyricSecondsAt(SecondsOf(stream_, position));
-    tick::TLyricFrame frame =
-        tick::PlaceLyrics(lyrics_.Times, lyrics_.Texts, lyrics_.Cursor, played);
-    if (frame.Update) emit LyricLineChanged(frame);
-  }
-  // Saved last: a file that cannot be written still leaves the new timing on.
-  lyricOffsets_.Set(songKey_, offsetMs);
 }
 
 void TPlayer::Shutdown() {

@@ -200,6 +200,8 @@ class TPlayer : public QObject {
  private:
   static void StreamEndSyncProc(HSYNC handle, DWORD channel, DWORD data, void* user);
   static HSTREAM CreateStream(const std::string& location);
+  // Seconds of `bytes` of the stream's PCM; 0 for a negative count.
+  static double SecondsOf(HSTREAM h, int64_t bytes);
   void StreamEnded(HSTREAM channel);
   void StreamEndSync();
   void AdvanceTimerFired();
@@ -210,6 +212,8 @@ class TPlayer : public QObject {
   void SetLyricOffset(int offsetMs);
   void ApplyLyricOffset(int offsetMs);
   int32_t LyricSecondsAt(double positionSeconds) const;
+  void LoadLocalLyrics(const std::string& path);
+  void PlaceLyricsAt(int64_t bytes);
   void FollowStreamTitle();
   void OpenedOrSkip(DWORD played);
   void UserCommand();
