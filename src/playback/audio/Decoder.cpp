@@ -478,8 +478,8 @@ bool Decoder::Seek(uint64_t bytes) {
   const AVStream* st = s.format->streams[s.streamIndex];
   auto target = static_cast<int64_t>(std::min<uint64_t>(bytes / kFrameBytes, INT64_MAX / 2));
   double from = std::max(0.0, static_cast<double>(target) / kRate - kSeekPrerollSeconds);
-  int64_t ts =
-      s.StartPts() + av_rescale_q(std::llround(from * AV_TIME_BASE), AV_TIME_BASE_Q, st->time_base);
+  int64_t ts = s.StartPts() + av_rescale_q(std::llround(from * AV_TIME_BASE),
+                                           AVRational{1, AV_TIME_BASE}, st->time_base);
   s.SetDeadline(kOpenWait);
   // At or before the point, never after it: the stretch up to the target is
   // decoded and dropped.
